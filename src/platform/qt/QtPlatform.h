@@ -29,7 +29,7 @@ void RunHandler(const std::function<void()>& handler, QWidget* parent = nullptr)
 // cursor, and the locale's decimal separator.
 void InstallQtPlatform();
 
-// The shell's "open" verb: opens a file with the desktop's default application.
+// The shell's "open" verb: opens a file (a native, UTF-8 path) with the default application.
 // Its result is not examined. Tests may replace the opener.
 void ShellOpen(const std::string& fileName);
 void SetShellOpenHook(std::function<void(const std::string&)> hook);
