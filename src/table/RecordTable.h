@@ -154,14 +154,23 @@ public:
     size_t RecordBytes(const TRecord* record) const;
 
 private:
-    struct Impl;
+    struct RecordFree { void operator()(TRecord* record) const; };
+    using RecordPtr = std::unique_ptr<TRecord, RecordFree>;
+
     void Notify(TDataEvent event, const TRecordField* field = nullptr);
     void ResolvePending();
     void StartRecord(bool append);
+    void ComputeLayout();
+    unsigned char* WritableValue(const TRecordField& field);
+    void FieldSet(const TRecordField& field);
+    RecordPtr MakeRecord(int32_t identity) const;
+    const unsigned char* BufferValue(const TRecordField& field) const;
+    const TRecord* CurrentRecord() const;
+    bool Buffered() const;
 
     std::vector<std::unique_ptr<TRecordField>> fields_;
     std::vector<TDataLink*> links_;
-    std::vector<std::unique_ptr<TRecord, void (*)(TRecord*)>> records_;
+    std::vector<RecordPtr> records_;
     int32_t identityCounter_ = INT32_MIN;
     int position_ = -1;
     bool bof_ = true;
@@ -177,6 +186,12 @@ private:
     bool filtered_ = false;
     AnsiString filterExpression_;
     bool filterCaseInsensitive_ = false;
+    // Stored record layout: offsets of the numbers, the string ends and the string bytes.
+    int recNumbers_ = 4;
+    int recEnds_ = 4;
+    int recStrings_ = 4;
+    int endWidth_ = 2;
+    int stringFields_ = 0;
 };
 
 // Display text of a float: general format, up to 15 significant digits (also used by grids).
