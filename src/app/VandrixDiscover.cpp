@@ -19,6 +19,12 @@
 #include <QVBoxLayout>
 #include <sqlite3.h>
 
+static void InitResources()
+{
+    // The icons live in a static library: register them before first use.
+    Q_INIT_RESOURCE(resources);
+}
+
 namespace {
 
 QString Q(const char* utf8) { return QString::fromUtf8(utf8); }
@@ -67,6 +73,7 @@ TVandrixDiscover::~TVandrixDiscover()
 
 void TVandrixDiscover::BuildLayout()
 {
+    InitResources();
     setObjectName("TVandrixDiscover");
     setWindowTitle(QString("Vandrix discover (r9) SQLite ") + sqlite3_libversion());
     QFont font("MS Sans Serif");

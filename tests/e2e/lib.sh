@@ -1,0 +1,66 @@
+# Shared helpers of the end-to-end tests: a private Xvfb display and window look-ups.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+EXE=$(readlink -f "$1")
+GEN=$(readlink -f "$2")
+work=$(mktemp -d /tmp/vdx-e2e.XXXXXX)
+xvfb_pid=""
+app_pid=""
+
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+start_xvfb() {
+  local fifo="$work/displayfd"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local n
+  read -r n <"$fifo"
+  export DISPLAY=":$n"
+  unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  export QT_QPA_PLATFORM=xcb
+}
+
+# Waits for a visible window whose title matches the regex; prints its id.
+wait_window() {
+  local pattern=$1 tries=${2:-150} wid
+  for _ in $(seq 1 "$tries"); do
+    wid=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -n1 || true)
+    if [ -n "$wid" ]; then echo "$wid"; return 0; fi
+    if [ -n "$app_pid" ] && ! kill -0 "$app_pid" 2>/dev/null; then return 1; fi
+    sleep 0.2
+  done
+  return 1
+}
+
+# Waits for the program to end; prints its exit status.
+wait_exit() {
+  local tries=${1:-150}
+  for _ in $(seq 1 "$tries"); do
+    if ! kill -0 "$app_pid" 2>/dev/null; then
+      local rc=0
+      wait "$app_pid" || rc=$?
+      app_pid=""
+      echo "$rc"
+      return 0
+    fi
+    sleep 0.2
+  done
+  return 1
+}
+
+press() {  # press KEY... on window WID
+  local wid=$1; shift
+  xdotool windowfocus --sync "$wid" 2>/dev/null || xdotool windowfocus "$wid"
+  sleep 0.3
+  xdotool key --clearmodifiers "$@"
+}
+
+close_window() { /usr/bin/python3 "$here/xclose.py" "$1"; }
