@@ -7,6 +7,8 @@
 
 // UTF-16 code unit of a 1251 byte.
 char16_t Cp1251ToUnicode(unsigned char byte);
+// 1251 byte of a UTF-16 code unit, or -1 when 1251 lacks it.
+int UnicodeToCp1251(char16_t unit);
 // 1251 text to UTF-8 (what the screen needs to paint record-table text).
 std::string Cp1251ToUtf8(std::string_view ansi);
 // UTF-8 text to 1251; characters missing from 1251 become '?'.
