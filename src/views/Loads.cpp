@@ -1,0 +1,126 @@
+#include "views/Loads.h"
+#include "db/TextConv.h"
+#include "platform/Cp1251.h"
+#include "views/Guards.h"
+#include "views/Tables.h"
+
+#include <memory>
+
+using namespace sqlite3x;
+
+const char* const kDuplicatesStatement =
+    "SELECT tth_id,cnt_dup,path_1,path_2,name_max,name_min from v_vdx_dup_file where name_max not like "
+    "'V%_%.VOB'\nand name_max not like 'V%_%.IFO' and name_max not like 'V%_%.BUP'";
+
+std::string RatioStatement(bool showAll)
+{
+    std::string sql = "select id,upload,download,userip,nick,hub from v_vdx_ratio";
+    if (!showAll)
+        sql += " where download > 0 or upload > 0";
+    return sql;
+}
+
+std::string LogStatement(const AnsiString& limitText)
+{
+    std::string sql = "select id,file,sdate,body,nick from vdx_log";
+    sql += " ";
+    static const AnsiString all = A("Все");
+    if (limitText != all) {
+        sql += " limit ";
+        sql += limitText;
+    }
+    return sql;
+}
+
+void FillRecords(sqlite3_command& command, TRecordTable& table, const std::vector<TColumnMapping>& columns)
+{
+    sqlite3_reader reader = command.open_reader();
+    while (reader.next_row()) {
+        table.BeginAppend();
+        for (size_t i = 0; i < columns.size(); ++i) {
+            const int index = static_cast<int>(i);
+            const TRecordField& field = *columns[i].field;
+            switch (columns[i].read) {
+            case TColumnRead::Integer:
+                table.SetInteger(field, reader.column_int(index));
+                break;
+            case TColumnRead::Int64:
+                table.SetFloat(field, static_cast<double>(reader.column_int64(index)));
+                break;
+            case TColumnRead::Text:
+                // SetString keeps the text up to its first zero byte, cut to the field's size.
+                table.SetString(field, utf8_to_ansi(reader.column_text(index)));
+                break;
+            case TColumnRead::RawText:
+                table.SetString(field, reader.column_text(index));
+                break;
+            }
+        }
+        table.PostRecord();
+    }
+}
+
+void LoadDuplicates(sqlite3_connection& connection, TRecordTable& table)
+{
+    const TRecordField& m_DupMemoryDatatth_id = FieldByName(table, "tth_id");
+    const TRecordField& m_DupMemoryDatacnt_dup = FieldByName(table, "cnt_dup");
+    const TRecordField& m_DupMemoryDatapath_1 = FieldByName(table, "path_1");
+    const TRecordField& m_DupMemoryDatapath_2 = FieldByName(table, "path_2");
+    const TRecordField& m_DupMemoryDataname_max = FieldByName(table, "name_max");
+    const TRecordField& m_DupMemoryDataname_min = FieldByName(table, "name_min");
+
+    table.OpenTable();
+    TWait wait;
+    TRavoBookmark position(table, false, true);
+    auto command = std::make_unique<sqlite3_command>(connection, kDuplicatesStatement);
+    FillRecords(*command, table,
+                {{TColumnRead::Integer, &m_DupMemoryDatatth_id},
+                 {TColumnRead::Integer, &m_DupMemoryDatacnt_dup},
+                 {TColumnRead::Text, &m_DupMemoryDatapath_1},
+                 {TColumnRead::Text, &m_DupMemoryDatapath_2},
+                 {TColumnRead::Text, &m_DupMemoryDataname_max},
+                 {TColumnRead::Text, &m_DupMemoryDataname_min}});
+}
+
+void LoadRatio(sqlite3_connection& connection, TRecordTable& table, bool showAll)
+{
+    const TRecordField& m_RatioMemoryDataID = FieldByName(table, "ID");
+    const TRecordField& m_RatioMemoryDataupload = FieldByName(table, "upload");
+    const TRecordField& m_RatioMemoryDatadownload = FieldByName(table, "download");
+    const TRecordField& m_RatioMemoryDatauserip = FieldByName(table, "userip");
+    const TRecordField& m_RatioMemoryDatanick = FieldByName(table, "nick");
+    const TRecordField& m_RatioMemoryDatahub = FieldByName(table, "hub");
+
+    TWait wait;
+    table.CloseTable();
+    table.OpenTable();
+    TRavoBookmark position(table, false, true);
+    auto command = std::make_unique<sqlite3_command>(connection, RatioStatement(showAll));
+    FillRecords(*command, table,
+                {{TColumnRead::Integer, &m_RatioMemoryDataID},
+                 {TColumnRead::Int64, &m_RatioMemoryDataupload},
+                 {TColumnRead::Int64, &m_RatioMemoryDatadownload},
+                 {TColumnRead::Text, &m_RatioMemoryDatauserip},
+                 {TColumnRead::Text, &m_RatioMemoryDatanick},
+                 {TColumnRead::Text, &m_RatioMemoryDatahub}});
+}
+
+void LoadLog(sqlite3_connection& connection, TRecordTable& table, const AnsiString& limitText)
+{
+    const TRecordField& m_LogsDataID = FieldByName(table, "ID");
+    const TRecordField& m_LogsDataFileName = FieldByName(table, "file");
+    const TRecordField& m_LogsDatasdate = FieldByName(table, "sdate");
+    const TRecordField& m_LogsDatabody = FieldByName(table, "body");
+    const TRecordField& m_LogsDatanick = FieldByName(table, "nick");
+
+    table.CloseTable();
+    table.OpenTable();
+    TRavoBookmark position(table, false, true);
+    auto command = std::make_unique<sqlite3_command>(connection, LogStatement(limitText));
+    FillRecords(*command, table,
+                {{TColumnRead::Integer, &m_LogsDataID},
+                 {TColumnRead::Text, &m_LogsDataFileName},
+                 {TColumnRead::RawText, &m_LogsDatasdate},
+                 {TColumnRead::Text, &m_LogsDatabody},
+                 {TColumnRead::Text, &m_LogsDatanick}});
+}
