@@ -1,5 +1,5 @@
 // The main window as designed, page switching, and the statistics and log pages.
-#include "AppFixture.h"
+#include "support_qt/AppFixture.h"
 #include "app/VandrixDiscover.h"
 #include "platform/Cp1251.h"
 #include "platform/Screen.h"

@@ -1,6 +1,6 @@
 // Start-up from the entry point: which message the user sees, the exit status, and
 // which files exist afterwards.
-#include "AppFixture.h"
+#include "support_qt/AppFixture.h"
 #include "app/EntryPoint.h"
 #include "app/VandrixDiscover.h"
 #include <QComboBox>

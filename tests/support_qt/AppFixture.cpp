@@ -1,4 +1,4 @@
-#include "AppFixture.h"
+#include "support_qt/AppFixture.h"
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
