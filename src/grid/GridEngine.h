@@ -89,6 +89,7 @@ int CompareGridValues(const TGridValue& a, const TGridValue& b);
 // Number patterns of summaries ("0", "#", ".", ",", quoted text, ";" sections).
 AnsiString FormatFloatPattern(const AnsiString& pattern, double value);
 
+struct TCompiledFilter;
 class TGridNode;   // a row of the tree: a data row or a group row (defined in GridEngine.cpp)
 
 // One line of the rows area in display order: a row, or the k-th group footer after it.
@@ -263,11 +264,25 @@ public:
     size_t TreeBytes() const;
 
     void DataEvent(TDataEvent event, const TRecordField* field) override;
+    void TableDestroyed(TRecordTable* table) override;
     void Rebuild();
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d;
+    void ResolveLayout();
+    void BuildTree();
+    void ApplyFilterInternal();
+    void RecomputeLines() const;
+    std::vector<int> LiveGroupColumns() const;
+    const TRecordField* FieldOf(int column) const;
+    void FilterChanged();
+    void HandOverFilter();
+    void FocusShownOrFirst(int preferredLine);
+    void ClearTree();
+    void NoteFocus();
+    std::vector<TCompiledFilter> CompileFilters() const;
+    bool RowPasses(const TRecord* record, const std::vector<TCompiledFilter>& filters, bool caseInsensitive) const;
     TDataSource* source_ = nullptr;
     std::vector<std::unique_ptr<TDataGridColumn>> columns_;
     std::vector<TSummaryGroup> summaryGroups_;

@@ -43,7 +43,7 @@ void WriteEnd(unsigned char* p, int width, uint32_t v)
     }
 }
 
-bool ParseInteger(const AnsiString& text, int32_t& out)
+bool TextToIntegerImpl(const AnsiString& text, int32_t& out)
 {
     size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
@@ -77,7 +77,7 @@ bool ParseInteger(const AnsiString& text, int32_t& out)
 
 // A number in the user's locale: blanks around it, sign, digits with the locale's
 // decimal separator, optional exponent. No thousands separators.
-bool ParseFloat(const AnsiString& text, double& out)
+bool TextToFloatImpl(const AnsiString& text, double& out)
 {
     const char sep = FormatSettings().DecimalSeparator;
     size_t b = 0, e = text.size();
@@ -122,6 +122,9 @@ AnsiString IntToText(int32_t v)
 }
 
 } // namespace
+
+bool TextToInteger(const AnsiString& text, int32_t& value) { return TextToIntegerImpl(text, value); }
+bool TextToFloat(const AnsiString& text, double& value) { return TextToFloatImpl(text, value); }
 
 AnsiString FloatToDisplayText(double value)
 {
@@ -195,6 +198,9 @@ TRecordTable::TRecordTable(std::vector<std::unique_ptr<TRecordField>> fields) : 
 
 TRecordTable::~TRecordTable()
 {
+    const auto links = links_;
+    links_.clear();
+    for (TDataLink* link : links) link->TableDestroyed(this);
     while (!records_.empty()) records_.pop_back();
 }
 
@@ -396,14 +402,14 @@ void TRecordTable::SetText(const TRecordField& field, const AnsiString& text)
     switch (field.Kind) {
     case ftInteger: {
         int32_t v = 0;
-        if (!ParseInteger(t, v))
+        if (!TextToInteger(t, v))
             throw Exception(FormatMessage("'%s' is not a valid integer value for field '%s'", {t, field.DisplayName()}));
         SetInteger(field, v);
         break;
     }
     case ftFloat: {
         double v = 0;
-        if (!ParseFloat(t, v))
+        if (!TextToFloat(t, v))
             throw Exception(
                 FormatMessage("'%s' is not a valid floating point value for field '%s'", {t, field.DisplayName()}));
         SetFloat(field, v);
@@ -553,7 +559,7 @@ int32_t TRecordTable::GetInteger(const TRecordField& field) const
             return static_cast<int32_t>(std::lround(v));
         }
         int32_t v = 0;
-        ParseInteger(GetString(field), v);
+        TextToInteger(GetString(field), v);
         return v;
     }
     const TRecord* r = CurrentRecord();
@@ -576,7 +582,7 @@ double TRecordTable::GetFloat(const TRecordField& field) const
             return v;
         }
         double v = 0;
-        ParseFloat(GetString(field), v);
+        TextToFloat(GetString(field), v);
         return v;
     }
     const TRecord* r = CurrentRecord();
@@ -781,7 +787,7 @@ int32_t TRecordTable::GetInteger(const TRecord* record, const TRecordField& fiel
     }
     if (field.Kind == ftFloat) return static_cast<int32_t>(std::lround(GetFloat(record, field)));
     int32_t v = 0;
-    ParseInteger(AnsiString(GetString(record, field)), v);
+    TextToInteger(AnsiString(GetString(record, field)), v);
     return v;
 }
 
@@ -795,7 +801,7 @@ double TRecordTable::GetFloat(const TRecord* record, const TRecordField& field) 
     }
     if (field.Kind == ftInteger) return GetInteger(record, field);
     double v = 0;
-    ParseFloat(AnsiString(GetString(record, field)), v);
+    TextToFloat(AnsiString(GetString(record, field)), v);
     return v;
 }
 

@@ -59,6 +59,8 @@ class TDataLink {
 public:
     virtual ~TDataLink();
     virtual void DataEvent(TDataEvent event, const TRecordField* field) = 0;
+    // The table is being destroyed: the view must not touch it any more.
+    virtual void TableDestroyed(TRecordTable* table) {}
 };
 
 class TDataSource {
@@ -196,3 +198,6 @@ private:
 
 // Display text of a float: general format, up to 15 significant digits (also used by grids).
 AnsiString FloatToDisplayText(double value);
+// The conversions of SetText: a 32-bit integer; a number in the user's locale.
+bool TextToInteger(const AnsiString& text, int32_t& value);
+bool TextToFloat(const AnsiString& text, double& value);

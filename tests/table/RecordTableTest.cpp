@@ -424,8 +424,8 @@ TEST(RecordTable, NavigationVisitsEveryRecordEvenWhenFiltered)
 
 TEST(RecordTable, NestedFreezesNotifyOnceOnTheLastRelease)
 {
+    EventLog log;   // outlives the table, which tells its views when it goes
     SmallTable s;
-    EventLog log;
     s.t.Attach(&log);
     s.t.ReleaseControls();   // without a freeze: nothing
     EXPECT_EQ(s.t.FreezeCount(), 0);
@@ -444,8 +444,8 @@ TEST(RecordTable, NestedFreezesNotifyOnceOnTheLastRelease)
     EXPECT_EQ(s.t.FreezeCount(), 0);
 
     // A freeze that spans an open reports the state change, then the content.
-    SmallTable c;
     EventLog log2;
+    SmallTable c;
     c.t.Attach(&log2);
     c.t.FreezeControls();
     c.t.OpenTable();
@@ -461,8 +461,8 @@ TEST(RecordTable, NestedFreezesNotifyOnceOnTheLastRelease)
 
 TEST(RecordTable, NotificationsWhileLive)
 {
-    SmallTable s;
     EventLog log;
+    SmallTable s;
     s.t.Attach(&log);
     s.t.OpenTable();
     s.t.BeginAppend();
