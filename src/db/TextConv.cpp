@@ -35,7 +35,9 @@ std::string& wide_to_ansi(const std::u16string& in, std::string& out)
 
 std::string& utf8_to_ansi(const std::string& in, std::string& out)
 {
-    std::u16string wide;
+    // Loads convert every text column of every row: the UTF-16 buffer is reused rather than
+    // allocated per call. It carries nothing from one call to the next (step 1 refills it).
+    thread_local std::u16string wide;
     utf8_to_wide(in, wide);
     return wide_to_ansi(wide, out);
 }

@@ -58,17 +58,21 @@ const Upper& UpperTable()
     return upper;
 }
 
-struct Reverse {
-    std::array<int16_t, 0x2200> low{}; // U+0000..U+21FF covers every 1251 character
-    Reverse()
-    {
-        low.fill(-1);
-        for (int c = 0; c < 128; ++c)
-            low[c] = static_cast<int16_t>(c);
-        for (int c = 0; c < 128; ++c)
-            low[kHigh[c]] = static_cast<int16_t>(c + 0x80);
-    }
-};
+constexpr size_t kReverseSize = 0x2200; // U+0000..U+21FF covers every 1251 character
+
+constexpr std::array<int16_t, kReverseSize> MakeReverse()
+{
+    std::array<int16_t, kReverseSize> low{};
+    for (size_t u = 0; u < kReverseSize; ++u)
+        low[u] = -1;
+    for (int c = 0; c < 128; ++c)
+        low[static_cast<size_t>(c)] = static_cast<int16_t>(c);
+    for (int c = 0; c < 128; ++c)
+        low[kHigh[static_cast<size_t>(c)]] = static_cast<int16_t>(c + 0x80);
+    return low;
+}
+
+constexpr std::array<int16_t, kReverseSize> kReverse = MakeReverse();
 
 } // namespace
 
@@ -79,8 +83,7 @@ char16_t Cp1251ToUnicode(unsigned char byte)
 
 int UnicodeToCp1251(char16_t unit)
 {
-    static const Reverse reverse;
-    return unit < reverse.low.size() ? reverse.low[unit] : -1;
+    return unit < kReverseSize ? kReverse[unit] : -1;
 }
 
 std::string Cp1251ToUtf8(std::string_view ansi)

@@ -1,7 +1,9 @@
 #include "platform/WinText.h"
 #include "platform/Cp1251.h"
 
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -91,6 +93,26 @@ char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t i, size_t& len, boo
     return cp;
 }
 
+// 1251 bytes of U+0000..U+045F (ASCII, Latin-1 signs, Cyrillic), -1 where 1251 has none.
+constexpr char16_t kLowEnd = 0x0460;
+
+const int16_t* LowAnsiTable()
+{
+    static const auto table = [] {
+        std::array<int16_t, kLowEnd> t{};
+        for (char16_t u = 0; u < kLowEnd; ++u)
+            t[u] = static_cast<int16_t>(UnicodeToCp1251(u));
+        return t;
+    }();
+    return table.data();
+}
+
+// 1251 byte of a UTF-16 unit, or -1.
+inline int AnsiByte(const int16_t* low, char16_t u)
+{
+    return u < kLowEnd ? low[u] : UnicodeToCp1251(u);
+}
+
 bool SupportedCodePage(UINT codePage)
 {
     return codePage == CP_ACP || codePage == CP_UTF8 || codePage == 1251;
@@ -114,6 +136,47 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, const char* multiByteStr, in
                                  : static_cast<size_t>(cbMultiByte);
     const auto* s = reinterpret_cast<const unsigned char*>(multiByteStr);
     Sink<WCHAR> out{cchWideChar == 0 ? nullptr : wideCharStr, cchWideChar};
+
+    if (codePage == CP_UTF8 && wideCharStr && static_cast<size_t>(cchWideChar) >= n) {
+        // Room for the worst case (a unit per byte): no bounds checks on the common path.
+        int k = 0;
+        for (size_t i = 0; i < n;) {
+            const unsigned char b = s[i];
+            if (b < 0x80) {
+                // Runs of ASCII go eight bytes at a time.
+                uint64_t chunk;
+                if (i + 8 <= n && (std::memcpy(&chunk, s + i, 8), (chunk & 0x8080808080808080ull) == 0)) {
+                    for (int j = 0; j < 8; ++j)
+                        wideCharStr[k + j] = s[i + j];
+                    k += 8;
+                    i += 8;
+                } else {
+                    wideCharStr[k++] = b;
+                    ++i;
+                }
+                continue;
+            }
+            if (b >= 0xC2 && b <= 0xDF && i + 1 < n && (s[i + 1] & 0xC0) == 0x80) {
+                wideCharStr[k++] = static_cast<WCHAR>(((b & 0x1F) << 6) | (s[i + 1] & 0x3F));
+                i += 2;
+                continue;
+            }
+            size_t len;
+            bool invalid;
+            const char32_t cp = DecodeUtf8(s, n, i, len, invalid);
+            if (invalid && (flags & MB_ERR_INVALID_CHARS))
+                return Fail(ERROR_NO_UNICODE_TRANSLATION);
+            if (cp >= 0x10000) {
+                const char32_t v = cp - 0x10000;
+                wideCharStr[k++] = static_cast<WCHAR>(0xD800 + (v >> 10));
+                wideCharStr[k++] = static_cast<WCHAR>(0xDC00 + (v & 0x3FF));
+            } else {
+                wideCharStr[k++] = static_cast<WCHAR>(cp);
+            }
+            i += len;
+        }
+        return k;
+    }
 
     if (codePage != CP_UTF8) {
         for (size_t i = 0; i < n && !out.overflow; ++i)
@@ -157,7 +220,28 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wideCharStr, in
     Sink<char> out{cbMultiByte == 0 ? nullptr : multiByteStr, cbMultiByte};
     bool usedDefault = false;
 
-    for (size_t i = 0; i < n && !out.overflow; ++i) {
+    if (codePage != CP_UTF8 && !out.buffer && !usedDefaultChar) {
+        // Size query: one byte per character, a surrogate pair being one character. A low
+        // surrogate is never a high one, so counting high-then-low positions counts the pairs.
+        size_t pairs = 0;
+        for (size_t i = 0; i + 1 < n; ++i)
+            pairs += static_cast<size_t>((wideCharStr[i] & 0xFC00) == 0xD800) &
+                     static_cast<size_t>((wideCharStr[i + 1] & 0xFC00) == 0xDC00);
+        return static_cast<int>(n - pairs);
+    }
+    size_t i = 0;
+    if (codePage != CP_UTF8 && out.buffer && static_cast<size_t>(cbMultiByte) >= n) {
+        // Room for a byte per unit: the plain characters need no bounds checks.
+        const int16_t* low = LowAnsiTable();
+        for (; i < n; ++i) {
+            const int b = AnsiByte(low, wideCharStr[i]);
+            if (b < 0)
+                break;
+            multiByteStr[i] = static_cast<char>(b);
+        }
+        out.count = static_cast<int>(i);
+    }
+    for (; i < n && !out.overflow; ++i) {
         const char16_t u = wideCharStr[i];
         const bool high = u >= 0xD800 && u <= 0xDBFF;
         const bool pair = high && i + 1 < n && wideCharStr[i + 1] >= 0xDC00 && wideCharStr[i + 1] <= 0xDFFF;
@@ -187,7 +271,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wideCharStr, in
             }
             continue;
         }
-        const int b = (lone || pair) ? -1 : UnicodeToCp1251(u);
+        const int b = (lone || pair) ? -1 : AnsiByte(LowAnsiTable(), u);
         if (b >= 0) {
             out.put(static_cast<char>(b));
         } else {

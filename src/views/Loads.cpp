@@ -35,6 +35,7 @@ std::string LogStatement(const AnsiString& limitText)
 void FillRecords(sqlite3_command& command, TRecordTable& table, const std::vector<TColumnMapping>& columns)
 {
     sqlite3_reader reader = command.open_reader();
+    std::string ansi; // reused for every text value
     while (reader.next_row()) {
         table.BeginAppend();
         for (size_t i = 0; i < columns.size(); ++i) {
@@ -49,7 +50,8 @@ void FillRecords(sqlite3_command& command, TRecordTable& table, const std::vecto
                 break;
             case TColumnRead::Text:
                 // SetString keeps the text up to its first zero byte, cut to the field's size.
-                table.SetString(field, utf8_to_ansi(reader.column_text(index)));
+                ansi.clear();
+                table.SetString(field, utf8_to_ansi(reader.column_text(index), ansi));
                 break;
             case TColumnRead::RawText:
                 table.SetString(field, reader.column_text(index));

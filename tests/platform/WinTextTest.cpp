@@ -53,8 +53,20 @@ TEST(MultiByteToWideChar, DecodesAndReplacesBadSequencesWithoutFailing)
         {"encoded surrogate", "\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
         {"above U+10FFFF", "\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(ToWide(c.utf8), c.wide) << c.what;
+        const int n = static_cast<int>(c.utf8.size());
+        // The size query and an exactly sized buffer take the careful path: same answer.
+        EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), n, nullptr, 0), static_cast<int>(c.wide.size()))
+            << c.what;
+        std::u16string exact(c.wide.size(), u'\0');
+        EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, c.utf8.data(), n, exact.data(), static_cast<int>(exact.size())),
+                  static_cast<int>(c.wide.size()))
+            << c.what;
+        EXPECT_EQ(exact, c.wide) << c.what;
+    }
+    // ASCII runs longer than eight bytes, broken by other characters.
+    EXPECT_EQ(ToWide("abcdefghijklmnopq\xD0\x96rstuvwxyz0123456789"), u"abcdefghijklmnopq\u0416rstuvwxyz0123456789");
 }
 
 TEST(MultiByteToWideChar, SizesErrorsAndTerminator)
@@ -101,6 +113,18 @@ TEST(WideCharToMultiByte, EncodesCp1251AndSubstitutesTheRest)
     // A surrogate pair is one character; a lone surrogate is a character too.
     EXPECT_EQ(ToAnsi(u"\xD83D\xDE00|\xD800|\xDC00"), "?|?|?");
     EXPECT_EQ(ToAnsi(std::u16string(u"a\0b", 3)), std::string("a\0b", 3));
+
+    // The size query counts what the conversion writes, pairs and lone surrogates included.
+    for (const std::u16string& w : {std::u16string(u"\xD83D\xDE00|\xD800|\xDC00"), std::u16string(u"\xD800\xD800\xDC00"),
+                                   std::u16string(u"\xDC00\xD800"), std::u16string(u"\u0416\u2014\u00AB")}) {
+        const int size = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr, nullptr);
+        EXPECT_EQ(size, static_cast<int>(ToAnsi(w).size()));
+        std::string exact(static_cast<size_t>(size), '\0');
+        EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), exact.data(), size, nullptr,
+                                      nullptr),
+                  size);
+        EXPECT_EQ(exact, ToAnsi(w));
+    }
 }
 
 TEST(WideCharToMultiByte, SizesAndErrors)
