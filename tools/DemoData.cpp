@@ -350,16 +350,20 @@ CREATE VIEW v_vdx_ratio AS
             ins.bind(4, rng.chance(20) ? rng.range(5000000000LL, 9000000000LL) : rng.range(0, 800000000));
             // DVD files sit in VIDEO_TS folders (every seventh folder from the third on).
             const bool dvd = kind < 60;
-            int64_t p1 = rng.range(1, folders);
+            // The client hashes folder by folder, so a group's folders lie near each other in
+            // the folder table, and near those of the groups found just before it.
+            const int64_t base = 1 + (i - 1) * folders / dupRows;
+            int64_t p1 = std::clamp<int64_t>(base + rng.range(-40, 40), 1, folders);
             if (dvd)
-                p1 = 3 + 7 * rng.range(0, (folders - 3) / 7);
+                p1 = std::min<int64_t>(folders, 3 + 7 * (p1 / 7));
             else if (p1 % 7 == 3)
                 p1 = p1 == folders ? p1 - 1 : p1 + 1;
             ins.bind(5, p1);
             if (rng.chance(30))
                 ins.null(6);
             else
-                ins.bind(6, rng.chance(300) || dvd ? p1 : rng.range(1, folders));
+                ins.bind(6, rng.chance(300) || dvd ? p1
+                                                   : std::clamp<int64_t>(p1 + rng.range(-3000, 3000), 1, folders));
             if (rng.chance(10))
                 ins.null(7);
             else
@@ -415,7 +419,10 @@ CREATE VIEW v_vdx_ratio AS
             return rng.range(2, rng.chance(100) ? 500000000000LL : 4000000000LL);
         };
         for (int64_t i = 1; i <= ratioRows; ++i) {
-            ins.bind(1, i).bind(2, rng.range(1, users));
+            // Connections are stored as they happen: mostly users seen lately.
+            const int64_t recent = 1 + (i - 1) * users / ratioRows;
+            ins.bind(1, i).bind(2, rng.chance(900) ? std::clamp<int64_t>(recent + rng.range(-200, 200), 1, users)
+                                                   : rng.range(1, users));
             if (rng.chance(15))
                 ins.null(3);
             else

@@ -223,6 +223,11 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, const WCHAR* wideCharStr, in
     if (codePage != CP_UTF8 && !out.buffer && !usedDefaultChar) {
         // Size query: one byte per character, a surrogate pair being one character. A low
         // surrogate is never a high one, so counting high-then-low positions counts the pairs.
+        size_t highs = 0;
+        for (size_t i = 0; i < n; ++i)
+            highs += static_cast<size_t>((wideCharStr[i] & 0xFC00) == 0xD800);
+        if (highs == 0)
+            return static_cast<int>(n);
         size_t pairs = 0;
         for (size_t i = 0; i + 1 < n; ++i)
             pairs += static_cast<size_t>((wideCharStr[i] & 0xFC00) == 0xD800) &
