@@ -762,12 +762,10 @@ void TGridEngine::LeaveNewRow()
     // Focus the new record's row.
     const int pos = t->CurrentPosition();
     if (pos >= 0 && pos < t->GetRecordCount()) {
-        const TRecord* r = t->RecordAt(pos);
-        for (TDataNode& n : d->nodes)
-            if (n.record == r && (n.flags & TGridNode::kShown)) {
-                focused_ = &n;
-                break;
-            }
+        if (static_cast<size_t>(pos) < d->nodeOfPos.size()) {
+            TDataNode& n = d->nodes[d->nodeOfPos[static_cast<size_t>(pos)]];
+            if (n.flags & TGridNode::kShown) focused_ = &n;
+        }
         NoteFocus();
     }
     if (OnChanged) OnChanged();
@@ -786,10 +784,12 @@ size_t TGridEngine::TreeBytes() const
 {
     size_t bytes = sizeof(Impl) + d->nodes.capacity() * sizeof(TDataNode) + d->top.capacity() * sizeof(TGridNode*) +
                    d->topGroups.capacity() * sizeof(TGroupNode*) + d->topPrefix.capacity() * sizeof(int64_t) +
-                   d->groupStore.capacity() * sizeof(std::unique_ptr<TGroupNode>);
+                   d->groupStore.capacity() * sizeof(std::unique_ptr<TGroupNode>) +
+                   d->nodeOfPos.capacity() * sizeof(uint32_t);
     for (const auto& g : d->groupStore)
         bytes += sizeof(TGroupNode) + g->kids.capacity() * sizeof(TGridNode*) +
-                 g->groups.capacity() * sizeof(TGroupNode*) + g->sums.capacity() * sizeof(double) +
+                 g->groups.capacity() * sizeof(TGroupNode*) +
+                 (g->sums.capacity() + g->allSums.capacity()) * sizeof(double) +
                  g->prefix.capacity() * sizeof(int64_t) + g->value.s.capacity();
     return bytes;
 }
@@ -837,6 +837,9 @@ void TGridEngine::ClearTree()
     d->insertBefore = nullptr;
     d->nodes.clear();
     d->nodes.shrink_to_fit();
+    d->nodeOfPos.clear();
+    d->nodeOfPos.shrink_to_fit();
+    d->footerAll.clear();
     d->groupStore.clear();
     d->topGroups.clear();
     d->top.clear();
@@ -923,7 +926,8 @@ void TGridEngine::Rebuild()
 
     // What survives a rebuild: the focused record or group, the expanded groups.
     // (The focused record may be gone already: only its remembered identity is used.)
-    std::optional<int32_t> focusRecord = focused_ && !IsGroup(focused_) ? m.focusIdentity : std::nullopt;
+    const bool byRecord = focused_ && !IsGroup(focused_) && m.focusIdentity.has_value();
+    const int32_t focusRecord = byRecord ? *m.focusIdentity : 0;
     std::string focusPath;
     int focusLine = m.preferredLine >= 0 ? m.preferredLine : 0;
     if (focused_) {
@@ -944,10 +948,10 @@ void TGridEngine::Rebuild()
     m.expandedPaths.clear();
     ApplyFilterInternal();
 
-    if (focusRecord) {
-        for (TDataNode& n : m.nodes)
-            if (TRecordTable::Identity(n.record) == *focusRecord) {
-                focused_ = &n;
+    if (byRecord && m.nodeOfPos.size() == m.nodes.size()) {
+        for (size_t i = 0; i < m.nodes.size(); ++i)   // table order: the records lie that way in memory
+            if (TRecordTable::Identity(t->RecordAt(static_cast<int>(i))) == focusRecord) {
+                focused_ = &m.nodes[m.nodeOfPos[i]];
                 break;
             }
     } else if (!focusPath.empty()) {
@@ -973,6 +977,57 @@ void TGridEngine::Rebuild()
     if (!header.empty() && std::find(header.begin(), header.end(), focusedColumn_) == header.end())
         focusedColumn_ = header.front();
     if (OnChanged) OnChanged();
+}
+
+namespace {
+
+void AddToSummary(const TRecordTable& t, TSummaryAcc& acc, const TSummarySlot& slot, const TRecord* r)
+{
+    if (slot.type == cstCount || !slot.field || slot.field->Kind == ftString || t.IsNull(r, *slot.field)) {
+        acc.Add(true, 0);
+        return;
+    }
+    acc.Add(false, t.GetFloat(r, *slot.field));
+}
+
+} // namespace
+
+// Summaries of the rows for which `take` holds, in table order (records lie in memory in
+// that order, so the walk reads them front to back). `groupOf` gives a record's innermost group.
+template <class Take, class GroupOf>
+static void SumRows(const TRecordTable& t, const std::vector<TLevelInfo>& levels,
+                    const std::vector<std::unique_ptr<TGroupNode>>& groups, const std::vector<TSummarySlot>& footerSlots,
+                    Take take, GroupOf groupOf, std::vector<std::vector<double>>& groupSums,
+                    std::vector<double>& footerSums)
+{
+    std::vector<std::vector<TSummaryAcc>> accs(groups.size());
+    for (const auto& g : groups) accs[g->id].resize(levels[g->level].slots.size());
+    std::vector<size_t> footerColumns;
+    for (size_t k = 0; k < footerSlots.size(); ++k)
+        if (footerSlots[k].type != cstNone) footerColumns.push_back(k);
+    std::vector<TSummaryAcc> footer(footerSlots.size());
+    const bool grouped = !levels.empty();
+    const int n = t.GetRecordCount();
+    for (int i = 0; i < n; ++i) {
+        const TRecord* r = t.RecordAt(i);
+        if (!take(i, r)) continue;
+        for (size_t k : footerColumns) AddToSummary(t, footer[k], footerSlots[k], r);
+        if (!grouped) continue;
+        for (const TGroupNode* g = groupOf(i); g; g = g->parent) {
+            const auto& slots = levels[g->level].slots;
+            auto& a = accs[g->id];
+            for (size_t s = 0; s < slots.size(); ++s) AddToSummary(t, a[s], slots[s], r);
+        }
+    }
+    groupSums.assign(groups.size(), {});
+    for (const auto& g : groups) {
+        const auto& slots = levels[g->level].slots;
+        auto& out = groupSums[g->id];
+        out.resize(slots.size());
+        for (size_t s = 0; s < slots.size(); ++s) out[s] = accs[g->id][s].Result(slots[s].type);
+    }
+    footerSums.assign(footerSlots.size(), 0);
+    for (size_t k : footerColumns) footerSums[k] = footer[k].Result(footerSlots[k].type);
 }
 
 void TGridEngine::BuildTree()
@@ -1098,8 +1153,6 @@ void TGridEngine::BuildTree()
         }
         keys[fill[depth > 0 ? rankOf[leafOf[i]] : 0]++] = k;
     }
-    leafOf.clear();
-    leafOf.shrink_to_fit();
     if (sortField) {
         for (size_t b = 0; b < buckets; ++b) {
             auto first = keys.begin() + start[b], last = keys.begin() + start[b + 1];
@@ -1108,8 +1161,20 @@ void TGridEngine::BuildTree()
         }
     }
 
-    // 4. The data rows, in display order.
+    // 4. The summaries of every row, kept for the times no filter is set.
+    {
+        std::vector<std::vector<double>> sums;
+        SumRows(
+            t, m.levels, m.groupStore, m.footerSlots, [](int, const TRecord*) { return true; },
+            [&](int i) { return m.groupStore[leafOf[static_cast<size_t>(i)]].get(); }, sums, m.footerAll);
+        for (auto& g : m.groupStore) g->allSums = std::move(sums[g->id]);
+    }
+    leafOf.clear();
+    leafOf.shrink_to_fit();
+
+    // 5. The data rows, in display order.
     m.nodes.resize(n);
+    m.nodeOfPos.resize(n);
     for (size_t b = 0; b < buckets; ++b) {
         TGroupNode* leaf = depth > 0 ? leaves[b] : nullptr;
         if (leaf) {
@@ -1119,6 +1184,7 @@ void TGridEngine::BuildTree()
         for (uint32_t i = start[b]; i < start[b + 1]; ++i) {
             TDataNode& node = m.nodes[i];
             node.record = t.RecordAt(static_cast<int>(keys[i].pos));
+            m.nodeOfPos[keys[i].pos] = i;
             node.parent = leaf;
             node.level = static_cast<uint8_t>(depth);
             node.flags = 0;
@@ -1129,45 +1195,45 @@ void TGridEngine::BuildTree()
 void TGridEngine::ApplyFilterInternal()
 {
     Impl& m = *d;
-    const TRecordTable* t = m.attached;
     const size_t depth = m.levels.size();
     const std::vector<TCompiledFilter> filters = CompileFilters();
-    const bool ci = Filter.CaseInsensitive;
+    // (A tree that is not the table's current one is only shown until the rebuild that follows.)
+    const bool all = filters.empty() || !m.attached || !m.builtActive || m.nodeOfPos.size() != m.nodes.size() ||
+                     static_cast<size_t>(m.attached->GetRecordCount()) != m.nodes.size();
 
-    // Accumulators: per group and slot, and per footer column.
-    std::vector<std::vector<TSummaryAcc>> accs(m.groupStore.size());
-    for (auto& g : m.groupStore) accs[g->id].resize(m.levels[g->level].slots.size());
-    std::vector<size_t> footerColumns;
-    for (size_t k = 0; k < m.footerSlots.size(); ++k)
-        if (m.footerSlots[k].type != cstNone) footerColumns.push_back(k);
-    std::vector<TSummaryAcc> footer(m.footerSlots.size());
-
-    const auto add = [&](TSummaryAcc& acc, const TSummarySlot& slot, const TRecord* r) {
-        if (slot.type == cstCount || !slot.field || slot.field->Kind == ftString || t->IsNull(r, *slot.field)) {
-            acc.Add(true, 0);
-            return;
-        }
-        acc.Add(false, t->GetFloat(r, *slot.field));
-    };
-    const auto passes = [&](const TRecord* r) { return filters.empty() || RowPasses(r, filters, ci); };
-    const auto account = [&](const TDataNode& node) {
-        for (size_t k : footerColumns) add(footer[k], m.footerSlots[k], node.record);
-        for (TGroupNode* g = node.parent; g; g = g->parent) {
-            const auto& slots = m.levels[g->level].slots;
-            auto& a = accs[g->id];
-            for (size_t s = 0; s < slots.size(); ++s) add(a[s], slots[s], node.record);
-        }
-    };
+    // Which rows pass, by node; and the summaries of those rows.
+    std::vector<uint8_t> pass;
+    std::vector<std::vector<double>> groupSums;
+    if (all) {
+        m.footerValues = m.footerAll;
+        if (m.footerValues.size() != m.footerSlots.size()) m.footerValues.assign(m.footerSlots.size(), 0);
+        for (auto& g : m.groupStore) g->sums = g->allSums;
+    } else {
+        const TRecordTable& t = *m.attached;
+        const bool ci = Filter.CaseInsensitive;
+        pass.assign(m.nodes.size(), 0);
+        SumRows(
+            t, m.levels, m.groupStore, m.footerSlots,
+            [&](int i, const TRecord* r) {
+                if (!RowPasses(r, filters, ci)) return false;
+                pass[m.nodeOfPos[static_cast<size_t>(i)]] = 1;
+                return true;
+            },
+            [&](int i) { return m.nodes[m.nodeOfPos[static_cast<size_t>(i)]].parent; }, groupSums, m.footerValues);
+        for (auto& g : m.groupStore) g->sums = std::move(groupSums[g->id]);
+    }
+    const auto passes = [&](size_t node) { return all || pass[node]; };
 
     m.shown = 0;
     m.top.clear();
     if (depth == 0) {
-        for (TDataNode& node : m.nodes) {
-            if (passes(node.record)) {
+        m.top.reserve(all ? m.nodes.size() : 0);
+        for (size_t i = 0; i < m.nodes.size(); ++i) {
+            TDataNode& node = m.nodes[i];
+            if (passes(i)) {
                 node.flags = TGridNode::kShown;
                 node.index = static_cast<uint32_t>(m.top.size());
                 m.top.push_back(&node);
-                account(node);
             } else {
                 node.flags = 0;
             }
@@ -1179,13 +1245,13 @@ void TGridEngine::ApplyFilterInternal()
             TGroupNode* g = it->get();
             g->kids.clear();
             if (g->level == depth - 1) {
+                if (all) g->kids.reserve(g->end - g->first);
                 for (uint32_t i = g->first; i < g->end; ++i) {
                     TDataNode& node = m.nodes[i];
-                    if (passes(node.record)) {
+                    if (passes(i)) {
                         node.flags = TGridNode::kShown;
                         node.index = static_cast<uint32_t>(g->kids.size());
                         g->kids.push_back(&node);
-                        account(node);
                     } else {
                         node.flags = 0;
                     }
@@ -1198,7 +1264,7 @@ void TGridEngine::ApplyFilterInternal()
                         g->kids.push_back(c);
                     }
             }
-            g->kids.shrink_to_fit();
+            if (g->kids.capacity() > g->kids.size() * 2) g->kids.shrink_to_fit();
             for (TGridNode* k : g->kids) k->flags &= static_cast<uint8_t>(~TGridNode::kLast);
             if (!g->kids.empty()) g->kids.back()->flags |= TGridNode::kLast;
             g->flags &= static_cast<uint8_t>(~(TGridNode::kShown | TGridNode::kLast));
@@ -1209,14 +1275,8 @@ void TGridEngine::ApplyFilterInternal()
                 g->index = static_cast<uint32_t>(m.top.size());
                 m.top.push_back(g);
             }
-        for (auto& g : m.groupStore) {
-            const auto& slots = m.levels[g->level].slots;
-            g->sums.resize(slots.size());
-            for (size_t s = 0; s < slots.size(); ++s) g->sums[s] = accs[g->id][s].Result(slots[s].type);
-        }
     }
+    if (m.top.capacity() > m.top.size() * 2) m.top.shrink_to_fit();
     if (!m.top.empty()) m.top.back()->flags |= TGridNode::kLast;
-    m.footerValues.assign(m.footerSlots.size(), 0);
-    for (size_t k : footerColumns) m.footerValues[k] = footer[k].Result(m.footerSlots[k].type);
     m.linesDirty = true;
 }

@@ -64,7 +64,8 @@ struct TGroupNode : TGridNode {
     std::vector<TGridNode*> kids;        // shown children, in order
     std::vector<TGroupNode*> groups;     // every child group (inner levels), in order
     uint32_t first = 0, end = 0;         // innermost level: its data rows in the node array
-    std::vector<double> sums;            // one per slot of its level
+    std::vector<double> sums;            // one per slot of its level, over the rows shown
+    std::vector<double> allSums;         // the same over all its rows, filter or not
     int64_t lines = 0;                   // shown lines of the branch, the group row included
     std::vector<int64_t> prefix;         // inner levels: lines before each shown child
 };
@@ -107,6 +108,8 @@ struct TGridEngine::Impl {
     std::vector<TLevelInfo> levels;
     std::vector<TSummarySlot> footerSlots;         // by column; type cstNone when none
     std::vector<double> footerValues;
+    std::vector<double> footerAll;                 // footer values over every row
+    std::vector<uint32_t> nodeOfPos;               // record position -> its data row
     const TRecordField* keyField = nullptr;
 
     TRecordTable* attached = nullptr;
