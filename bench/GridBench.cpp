@@ -27,7 +27,7 @@ namespace {
 
 constexpr long long kSizes[] = {100000, 1000000};
 constexpr int kRuns = 3;
-constexpr const char* kDataVersion = "g1";   // the load figures' cache: the same files
+constexpr const char* kDataVersion = "g2";   // as the load figures: the same cached files
 
 std::string CacheRoot()
 {
