@@ -1002,12 +1002,16 @@ struct TDataGrid::Impl {
         }
     }
 
-    void DoubleClick(const QPoint& pos, Qt::MouseButton button)
+    void DoubleClick(const QPoint& pos, Qt::MouseButton button, Qt::KeyboardModifiers mods)
     {
-        if (button != Qt::LeftButton || editing)
+        if (button != Qt::LeftButton)
             return;
+        if (editing || !rowsRect.contains(pos)) {
+            Press(pos, button, mods);   // the second click of a double click on the header or the new row
+            return;
+        }
         const int v = LineAt(pos.y());
-        if (v < 0 || !rowsRect.contains(pos))
+        if (v < 0)
             return;
         bool isNew = false;
         const TGridLine l = VisualLine(v, NewLine(), isNew);
@@ -1162,7 +1166,8 @@ struct TDataGrid::Impl {
     // --- the new row ----------------------------------------------------------------
     void BeginInsert()
     {
-        if (e.Inserting() || headerCols.empty())
+        // A closed table has no records to stand before.
+        if (e.Inserting() || headerCols.empty() || !e.Table() || !e.Table()->Active())
             return;
         e.BeginInsertBeforeFocused();
         int col = e.FocusedColumn();
@@ -1279,9 +1284,14 @@ struct TDataGrid::Impl {
         case Qt::Key_Up:
         case Qt::Key_Down:
         case Qt::Key_PageUp:
-        case Qt::Key_PageDown:
-            FinishNewRow();
+        case Qt::Key_PageDown: {
+            // A posted row takes the focus; after a cancelled one the key moves on from where
+            // the new row stood (Down already stands on the row below it).
+            const bool posting = e.NewRowModified() || !Untouched();
+            if (FinishNewRow() && !posting && ev->key() != Qt::Key_Down)
+                MoveFocus(ev->key());
             return true;
+        }
         case Qt::Key_Return:
         case Qt::Key_Enter:
             CommitCell();
@@ -1558,7 +1568,7 @@ void TDataGrid::mouseReleaseEvent(QMouseEvent* event)
 
 void TDataGrid::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    RunHandler([&] { d->DoubleClick(event->position().toPoint(), event->button()); }, this);
+    RunHandler([&] { d->DoubleClick(event->position().toPoint(), event->button(), event->modifiers()); }, this);
 }
 
 void TDataGrid::wheelEvent(QWheelEvent* event)

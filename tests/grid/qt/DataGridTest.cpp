@@ -481,10 +481,14 @@ TEST_F(DataGridTest, NewRowIsCancelledByEscByLeavingUntouchedAndByLosingFocus)
     EXPECT_FALSE(editor->isVisible());
     EXPECT_EQ(table.GetRecordCount(), 5);
 
-    startInsert();
-    QTest::keyClick(editor, Qt::Key_Up);   // nothing typed: cancelled
+    // Nothing typed: Up cancels and goes on to the row above.
+    Click(grid, grid->CellRect(NodeWhere(kName, "carl"), kName).center());
+    QTest::keyClick(grid, Qt::Key_Insert);
+    ASSERT_TRUE(E().Inserting());
+    QTest::keyClick(editor, Qt::Key_Up);
     EXPECT_FALSE(E().Inserting());
     EXPECT_EQ(table.GetRecordCount(), 5);
+    EXPECT_EQ(E().FocusedNode(), NodeWhere(kName, "Alice"));
 
     // Clicking another row with nothing typed cancels too.
     startInsert();
