@@ -57,7 +57,7 @@ void ExerciseGrid(TGridEngine& grid, const std::string& exportFile)
         if (grid.CanDeleteFocused())
             grid.DeleteFocused();
         grid.BeginInsertBeforeFocused();
-        grid.SetNewRowText(grid.HeaderColumns().back(), "x");
+        grid.SetNewRowText(grid.HeaderColumns().back(), "7");
         grid.LeaveNewRow();
     }
     SaveToXLS(grid, exportFile, true);
@@ -111,7 +111,7 @@ TEST_P(NothingLost, EveryCommandLeavesTheClientFilesAsTheyWere)
         EXPECT_EQ(after.at(name), hash) << name << " changed";
     }
     for (const auto& [name, hash] : after)
-        EXPECT_TRUE(before.count(name) || name.size() > 4 && name.substr(name.size() - 4) == "-shm")
+        EXPECT_TRUE(before.count(name) || (name.size() > 4 && name.substr(name.size() - 4) == "-shm"))
             << name << " appeared";
 }
 

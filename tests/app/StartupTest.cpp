@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QMessageBox>
 #include <QTabWidget>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -57,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::ofstream(f.Settings() + "/Vandrix.sqlite")
                           << std::string(4096, 'z');
                   },
-                  "file is not a database.", "Settings\nSettings/Vandrix.sqlite\n"},
+                  "file is not a database.",
+                  "Settings\nSettings/Vandrix.sqlite\nSettings/Vandrix_log.sqlite\n"},
         StartCase{"MissingDuplicatesColumn",
                   [](ClientFolder& f) {
                       f.MakeSettings();

@@ -40,15 +40,15 @@ wait_window() {
   return 1
 }
 
-# Waits for the program to end; prints its exit status.
+# Waits for the program to end and sets exit_status (run in this shell, not in $(...)).
+exit_status=""
 wait_exit() {
   local tries=${1:-150}
   for _ in $(seq 1 "$tries"); do
     if ! kill -0 "$app_pid" 2>/dev/null; then
-      local rc=0
-      wait "$app_pid" || rc=$?
+      exit_status=0
+      wait "$app_pid" || exit_status=$?
       app_pid=""
-      echo "$rc"
       return 0
     fi
     sleep 0.2

@@ -21,8 +21,8 @@ press "$wid" ctrl+shift+Tab
 sleep 0.5
 kill -0 "$app_pid" || fail "the program ended during the session"
 close_window "$wid"
-rc=$(wait_exit) || fail "the window did not close"
-[ "$rc" = 0 ] || fail "exit status $rc"
+wait_exit || fail "the window did not close"
+[ "$exit_status" = 0 ] || fail "exit status $exit_status"
 sha256sum -c --quiet "$work/before" || fail "client files changed"
 ls -A Settings | diff - "$work/files-before" || fail "files appeared or vanished in Settings"
 echo "PASS"

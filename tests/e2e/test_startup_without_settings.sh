@@ -10,7 +10,7 @@ app_pid=$!
 wid=$(wait_window '^Vandrix discover$') || fail "no error box appeared"
 xdotool search --onlyvisible --name 'SQLite' >/dev/null 2>&1 && fail "the main window was shown"
 press "$wid" Return
-rc=$(wait_exit) || fail "the program did not end after the box was closed"
-[ "$rc" = 0 ] || fail "exit status $rc"
+wait_exit || fail "the program did not end after the box was closed"
+[ "$exit_status" = 0 ] || fail "exit status $exit_status"
 [ -z "$(ls -A "$work/client")" ] || fail "files were created: $(ls -A "$work/client")"
 echo "PASS"

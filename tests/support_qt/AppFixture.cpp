@@ -1,5 +1,6 @@
 #include "support_qt/AppFixture.h"
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QTimer>
 #include <algorithm>
