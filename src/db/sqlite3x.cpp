@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <cstring>
 #include <stdexcept>
 #include <utility>
 
@@ -66,7 +67,25 @@ void sqlite3_command::prepare(const char* sql, int bytes)
     // The older interface on purpose: only the first statement of the text is compiled.
     if (sqlite3_prepare(connection.handle, sql, bytes, &statement, &tail) != SQLITE_OK)
         throw database_error(connection);
+    text.assign(sql, tail ? static_cast<size_t>(tail - sql) : (bytes < 0 ? std::strlen(sql) : bytes));
     column_count = sqlite3_column_count(statement);
+}
+
+bool sqlite3_command::reprepare()
+{
+    // The older interface does not recompile a statement whose schema changed under it
+    // (the client altered its database after our last read); do it once, as the engine's
+    // newer interface would, so the user sees the real outcome instead of "schema has changed".
+    if (rows_since_reset || reprepared)
+        return false;
+    sqlite3_finalize(statement);
+    statement = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare(connection.handle, text.c_str(), static_cast<int>(text.size()), &statement, &tail) != SQLITE_OK)
+        throw database_error(connection);
+    column_count = sqlite3_column_count(statement);
+    reprepared = true;
+    return true;
 }
 
 sqlite3_command::~sqlite3_command()
@@ -134,15 +153,20 @@ bool sqlite3_reader::next_row()
 {
     if (!command)
         throw database_error("reader is closed");
-    const int rc = sqlite3_step(command->statement);
-    if (rc == SQLITE_ROW)
-        return true;
-    if (rc == SQLITE_DONE)
-        return false;
-    // With the older prepare interface the step only says "SQL logic error"; the real
-    // cause is in the connection's message once the statement has been reset.
-    sqlite3_reset(command->statement);
-    throw database_error(command->connection);
+    for (;;) {
+        const int rc = sqlite3_step(command->statement);
+        if (rc == SQLITE_ROW) {
+            command->rows_since_reset = true;
+            return true;
+        }
+        if (rc == SQLITE_DONE)
+            return false;
+        // With the older prepare interface the step only says "SQL logic error"; the real
+        // cause is in the connection's message once the statement has been reset.
+        if (sqlite3_reset(command->statement) == SQLITE_SCHEMA && command->reprepare())
+            continue;
+        throw database_error(command->connection);
+    }
 }
 
 void sqlite3_reader::check(int32_t index) const
@@ -179,8 +203,10 @@ void sqlite3_reader::close()
 {
     if (!command)
         return;
-    if (--command->reader_count == 0)
+    if (--command->reader_count == 0) {
         sqlite3_reset(command->statement);
+        command->rows_since_reset = false;
+    }
     command = nullptr;
 }
 

@@ -68,11 +68,15 @@ public:
 private:
     friend class sqlite3_reader;
     void prepare(const char* sql, int bytes);
+    bool reprepare();
 
     sqlite3_connection& connection;
     sqlite3_stmt* statement = nullptr;
     uint32_t reader_count = 0;
     int32_t column_count = 0;
+    std::string text;               // the compiled statement's text, to recompile it
+    bool rows_since_reset = false;
+    bool reprepared = false;
 };
 
 } // namespace sqlite3x

@@ -276,4 +276,36 @@ TEST(Sqlite3xLocking, LockedDatabaseFailsAtOnce)
     EXPECT_EQ(r.column_int(0), 1);
 }
 
+// Another connection (the client) changes the schema after ours last read it.
+TEST(Sqlite3xSchema, ChangedSchemaIsReadAgainAndAMissingViewIsNamed)
+{
+    TempFolder temp;
+    const std::string file = temp.File("schema.sqlite");
+    vdxtest::ExecSql(file, "CREATE TABLE t (n INTEGER); INSERT INTO t VALUES (1);"
+                           "CREATE VIEW v AS SELECT n FROM t;");
+    sqlite3_connection db;
+    db.open(file.c_str());
+    auto count = [&] {
+        sqlite3_command c(db, "select n from v");
+        sqlite3_reader r = c.open_reader();
+        int rows = 0;
+        while (r.next_row())
+            ++rows;
+        return rows;
+    };
+    EXPECT_EQ(count(), 1);
+
+    // An unrelated change of the schema: the query still works on the first try.
+    vdxtest::ExecSql(file, "CREATE TABLE other (x); INSERT INTO t VALUES (2);");
+    EXPECT_EQ(count(), 2);
+
+    // The view dropped: the message names it, not "database schema has changed".
+    vdxtest::ExecSql(file, "DROP VIEW v;");
+    EXPECT_EQ(MessageOf([&] { count(); }), "no such table: v");
+
+    // Back again: the next try works.
+    vdxtest::ExecSql(file, "CREATE VIEW v AS SELECT n FROM t;");
+    EXPECT_EQ(count(), 2);
+}
+
 } // namespace
