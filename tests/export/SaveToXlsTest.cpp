@@ -83,6 +83,21 @@ TEST(SaveToXls, WritesTheWholeFileAndReplacesAnExistingOne)
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.xls"});
 }
 
+TEST(SaveToXls, ALinkAsTargetReplacesTheFileItPointsTo)
+{
+    TCountGrid g(2);
+    vdxtest::TempFolder folder;
+    ASSERT_EQ(::mkdir(folder.File("real").c_str(), 0755), 0);
+    WriteFile(folder.File("real/data.xls"), "old");
+    ASSERT_EQ(::symlink("real/data.xls", folder.File("link.xls").c_str()), 0);
+    SaveToXLS(g.f.Grid, folder.File("link.xls"), true);
+    struct stat st {};
+    ASSERT_EQ(::lstat(folder.File("link.xls").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(vdxtest::ReadFileBytes(folder.File("real/data.xls")), ExportBytes(g.f.Grid));
+    EXPECT_EQ(FolderEntries(folder.File("real")), std::vector<std::string>{"data.xls"});
+}
+
 TEST(SaveToXls, GridWithoutDataSourceGivesAnEmptyFile)
 {
     TGridEngine grid;
