@@ -73,8 +73,11 @@ TEST_P(ClientWriting, ReloadsCompleteOrReportTheEngineAndMemoryStaysFlat)
     for (const auto& [message, count] : failures)
         EXPECT_TRUE(message == "database is locked" || message == "database table is locked")
             << message << " x" << count;
-    EXPECT_GT(ratioOk, 500);
-    EXPECT_GT(logOk, 50);
+    // Without a busy handler a reader fails at once while the client holds its write lock;
+    // in WAL mode readers never wait for the writer.
+    const bool wal = std::string(GetParam()) == "wal";
+    EXPECT_GT(ratioOk, wal ? 990 : 0);
+    EXPECT_GT(logOk, wal ? 99 : 0);
     EXPECT_GT(writes, 0);
     EXPECT_LE(afterLast, afterTenth + afterTenth / 20)
         << "resident after the tenth reload " << afterTenth << ", after the last " << afterLast;
