@@ -13,7 +13,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
-#include <QPointer>
 #include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>

@@ -61,7 +61,6 @@ protected:
 
 private:
     struct Impl;
-    friend struct Impl;
     TGridEngine engine_;
     std::unique_ptr<Impl> d;
 };
