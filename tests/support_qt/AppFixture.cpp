@@ -78,10 +78,15 @@ BoxSeen WithModalBox(const std::function<void()>& action, int button)
     BoxSeen seen;
     QTimer timer;
     timer.setInterval(20);
+    int ticks = 0;
     QObject::connect(&timer, &QTimer::timeout, [&] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box)
+        if (!box) {
+            // No box but a window that runs its own loop: end it rather than hang.
+            if (++ticks > 250)
+                QApplication::closeAllWindows();
             return;
+        }
         seen.title = box->windowTitle();
         seen.text = box->text();
         seen.seen = true;
