@@ -2,6 +2,7 @@
 # Fuzzes the writer for N seconds, keeping some of its files, then opens every kept file
 # with python3-xlrd: each must read without error.
 set -euo pipefail
+trap 'echo "run_xls.sh failed at line $LINENO" >&2' ERR
 fuzzer=$1
 seconds=${2:-30}
 out=$(mktemp -d /tmp/vdx-fuzz-xls.XXXXXX)
