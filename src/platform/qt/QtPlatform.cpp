@@ -5,6 +5,7 @@
 #include "platform/Screen.h"
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFont>
 #include <QGuiApplication>
 #include <QLocale>
 #include <QMessageBox>
@@ -105,6 +106,8 @@ QCursor QtCursorOf(TCursor cursor)
 
 void InstallQtPlatform()
 {
+    // The designed window font is a Windows one; take the nearest metrics Linux has.
+    QFont::insertSubstitutions("MS Sans Serif", {"Liberation Sans", "Arial", "DejaVu Sans"});
     SetSysColorResolver(QtSysColor);
     // Only our own cursor changes are tracked; restoring pops what we pushed.
     static TCursor current = crDefault;
