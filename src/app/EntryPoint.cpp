@@ -5,6 +5,10 @@
 #include <QApplication>
 #include <QIcon>
 
+// The version record that Windows kept in the executable's resources.
+[[gnu::used]] static const char kVersionRecord[] =
+    "FileVersion=1.0.0.9;ProductVersion=1.0.0.9;FileDescription=Vandrix discover;ProductName=Vandrix discover";
+
 int RunVandrixDiscover()
 {
     QApplication::setApplicationName("Vandrix discover");

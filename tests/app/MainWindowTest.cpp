@@ -76,6 +76,11 @@ TEST_F(MainWindow, PagesToolTipStripsAndLimitBoxAreAsDesigned)
     QTest::keyClicks(limit, "55");
     EXPECT_EQ(limit->currentText(), "100");
 
+    // Tab order on the log strip: the button, then the limit box, then the grid.
+    window->m_SearchButton->setFocus();
+    QTest::keyClick(window->m_SearchButton, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->m_LimitBox);
+
     // Strips stand above their grids.
     SelectPageByUser(1);
     EXPECT_LT(window->m_FilterPanel->geometry().bottom(), window->m_vdx_ratio_DBGrid->geometry().top());

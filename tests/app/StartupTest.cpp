@@ -4,6 +4,7 @@
 #include "app/EntryPoint.h"
 #include "app/VandrixDiscover.h"
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <filesystem>
@@ -34,6 +35,7 @@ TEST_P(StartupFailure, ShowsTheMessageEndsWithZeroAndCreatesOnlyWhatTheEngineCre
     EXPECT_EQ(box.title.toStdString(), "Vandrix discover");
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(folder.ListFiles(), c.filesAfter);
+    EXPECT_EQ(QCoreApplication::applicationVersion().toStdString(), "1.0.0.9");
 }
 
 INSTANTIATE_TEST_SUITE_P(
