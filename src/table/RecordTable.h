@@ -144,7 +144,7 @@ public:
 
     // Direct read access for views that hold every record (the grid): the i-th stored
     // record, stable until it is deleted or the table closed, and its values.
-    const TRecord* RecordAt(int position) const { return records_[position].get(); }
+    const TRecord* RecordAt(int position) const { return records_[position]; }
     int CurrentPosition() const { return position_; }
     static int32_t Identity(const TRecord* record);
     bool IsNull(const TRecord* record, const TRecordField& field) const;
@@ -154,10 +154,17 @@ public:
     AnsiString GetDisplayText(const TRecord* record, const TRecordField& field) const;
     // Bytes a record holds (for memory figures).
     size_t RecordBytes(const TRecord* record) const;
+    // Bytes the table has reserved from the system for its stored records (whole chunks,
+    // used or not), for memory figures: this storage does not come from the C heap.
+    size_t StorageBytes() const { return arenaReserved_; }
 
 private:
-    struct RecordFree { void operator()(TRecord* record) const; };
-    using RecordPtr = std::unique_ptr<TRecord, RecordFree>;
+    // Stored records live in chunks mapped from the system, handed out in order and given
+    // back only on close or destruction: a deleted or replaced record's bytes stay until then.
+    struct Chunk {
+        unsigned char* base;
+        size_t size;
+    };
 
     void Notify(TDataEvent event, const TRecordField* field = nullptr);
     void ResolvePending();
@@ -165,14 +172,20 @@ private:
     void ComputeLayout();
     unsigned char* WritableValue(const TRecordField& field);
     void FieldSet(const TRecordField& field);
-    RecordPtr MakeRecord(int32_t identity) const;
+    TRecord* MakeRecord(int32_t identity);
+    unsigned char* Allocate(size_t bytes);
+    void ReleaseStorage();
     const unsigned char* BufferValue(const TRecordField& field) const;
     const TRecord* CurrentRecord() const;
     bool Buffered() const;
 
     std::vector<std::unique_ptr<TRecordField>> fields_;
     std::vector<TDataLink*> links_;
-    std::vector<RecordPtr> records_;
+    std::vector<TRecord*> records_;
+    std::vector<Chunk> chunks_;
+    unsigned char* arenaNext_ = nullptr;
+    unsigned char* arenaEnd_ = nullptr;
+    size_t arenaReserved_ = 0;
     int32_t identityCounter_ = INT32_MIN;
     int position_ = -1;
     bool bof_ = true;

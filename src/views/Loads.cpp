@@ -1,5 +1,5 @@
 #include "views/Loads.h"
-#include "db/TextConv.h"
+#include "db/FastTextConv.h"
 #include "platform/Cp1251.h"
 #include "views/Guards.h"
 #include "views/Tables.h"
@@ -50,8 +50,8 @@ void FillRecords(sqlite3_command& command, TRecordTable& table, const std::vecto
                 break;
             case TColumnRead::Text:
                 // SetString keeps the text up to its first zero byte, cut to the field's size.
-                ansi.clear();
-                table.SetString(field, utf8_to_ansi(reader.column_text(index), ansi));
+                utf8_to_ansi_fast(reader.column_text(index), ansi);
+                table.SetString(field, ansi);
                 break;
             case TColumnRead::RawText:
                 table.SetString(field, reader.column_text(index));
