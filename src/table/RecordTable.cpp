@@ -221,8 +221,24 @@ unsigned char* MapChunk(size_t size)
 
 } // namespace
 
+#if defined(__SANITIZE_ADDRESS__)
+#define VDX_RECORDS_ON_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VDX_RECORDS_ON_HEAP 1
+#endif
+#endif
+
 unsigned char* TRecordTable::Allocate(size_t bytes)
 {
+#ifdef VDX_RECORDS_ON_HEAP
+    // Under the address sanitizer every record is a heap block of its own, so that a read
+    // past a record's end is caught; the chunks are what releases them.
+    auto* block = static_cast<unsigned char*>(::operator new(bytes == 0 ? 1 : bytes));
+    chunks_.push_back({block, 0});
+    arenaReserved_ += bytes;
+    return block;
+#endif
     if (static_cast<size_t>(arenaEnd_ - arenaNext_) < bytes) {
         // Each chunk a quarter of what is held so far: geometric growth keeps the number of
         // chunks small, and at most a fifth of the storage is left unused at the end.
@@ -243,7 +259,12 @@ unsigned char* TRecordTable::Allocate(size_t bytes)
 void TRecordTable::ReleaseStorage()
 {
     std::vector<TRecord*>().swap(records_);
-    for (const Chunk& c : chunks_) ::munmap(c.base, c.size);
+    for (const Chunk& c : chunks_) {
+        if (c.size == 0)
+            ::operator delete(c.base);
+        else
+            ::munmap(c.base, c.size);
+    }
     chunks_.clear();
     arenaNext_ = arenaEnd_ = nullptr;
     arenaReserved_ = 0;
