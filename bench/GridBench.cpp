@@ -2,6 +2,7 @@
 // the statistics grid's rebuild (grouped by hub, sorted by nick, group and footer sums),
 // a value filter set and cleared, a sort click on the log, and the row tree's bytes.
 #include "Bench.h"
+#include "BenchData.h"
 #include "DemoData.h"
 
 #include "app/GridLayouts.h"
@@ -27,32 +28,6 @@ namespace {
 
 constexpr long long kSizes[] = {100000, 1000000};
 constexpr int kRuns = 3;
-constexpr const char* kDataVersion = "g2";   // as the load figures: the same cached files
-
-std::string CacheRoot()
-{
-    if (const char* own = std::getenv("VDX_BENCH_CACHE"); own && *own) return own;
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && *xdg) return std::string(xdg) + "/vandrix-bench";
-    return "/tmp/vandrix-bench-cache";
-}
-
-std::string DemoFolder(long long rows)
-{
-    const std::string folder = CacheRoot() + "/demo-" + kDataVersion + "-rows" + std::to_string(rows);
-    const std::string marker = folder + "/complete";
-    if (!std::filesystem::exists(marker)) {
-        std::filesystem::create_directories(folder);
-        std::fprintf(stderr, "generating %s ...\n", folder.c_str());
-        vdxdemo::DemoOptions o;
-        o.rows = rows;
-        o.dupRows = rows;
-        o.seed = 1;
-        vdxdemo::GenerateDemo(folder, o);
-        std::ofstream(marker) << "ok\n";
-    }
-    return folder;
-}
-
 void Open(sqlite3_connection& c, const std::string& file)
 {
     c.open(file.c_str());
