@@ -29,28 +29,30 @@ bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 } // namespace
 
-void utf8_to_ansi_fast(std::string_view in, std::string& out)
+bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
-    // Every character gives one byte and takes at least one.
-    out.resize(n);
-    auto* d = reinterpret_cast<unsigned char*>(out.data());
+    auto* d = reinterpret_cast<unsigned char*>(out);
     const unsigned char* table = BmpTable();
     size_t i = 0, k = 0;
     while (i < n) {
         const unsigned char b = s[i];
         if (b < 0x80) {
-            uint64_t chunk;
-            if (i + 8 <= n && (std::memcpy(&chunk, s + i, 8), (chunk & 0x8080808080808080ull) == 0)) {
-                // Plain ASCII eight bytes at a time; 1251 keeps every ASCII byte.
-                std::memcpy(d + k, s + i, 8);
+            // Plain ASCII sixteen, then eight bytes at a time; 1251 keeps every ASCII byte.
+            uint64_t w[2];
+            while (i + 16 <= n && (std::memcpy(w, s + i, 16), ((w[0] | w[1]) & 0x8080808080808080ull) == 0)) {
+                std::memcpy(d + k, w, 16);
+                i += 16;
+                k += 16;
+            }
+            if (i + 8 <= n && (std::memcpy(w, s + i, 8), (w[0] & 0x8080808080808080ull) == 0)) {
+                std::memcpy(d + k, w, 8);
                 i += 8;
                 k += 8;
-            } else {
-                d[k++] = table[b];
-                ++i;
+                continue;
             }
+            while (i < n && s[i] < 0x80) d[k++] = s[i++];
             continue;
         }
         if (b >= 0xC2 && b <= 0xDF && i + 1 < n && Continuation(s[i + 1])) {
@@ -69,9 +71,21 @@ void utf8_to_ansi_fast(std::string_view in, std::string& out)
             }
         }
         // Four-byte sequences and ill-formed input: the general conversion decides.
-        out.clear();
-        utf8_to_ansi(std::string(in), out);
+        return false;
+    }
+    length = k;
+    return true;
+}
+
+void utf8_to_ansi_fast(std::string_view in, std::string& out)
+{
+    // Every character gives one byte and takes at least one.
+    out.resize(in.size());
+    size_t k = 0;
+    if (utf8_to_ansi_into(in, out.data(), k)) {
+        out.resize(k);
         return;
     }
-    out.resize(k);
+    out.clear();
+    utf8_to_ansi(std::string(in), out);
 }

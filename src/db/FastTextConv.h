@@ -7,3 +7,8 @@
 // out receives exactly what utf8_to_ansi(std::string(in), empty) would give; its old
 // content is replaced.
 void utf8_to_ansi_fast(std::string_view in, std::string& out);
+
+// The same conversion into out, which has room for in.size() bytes; false (out's content
+// then undefined) where only the general conversion can decide: four-byte sequences and
+// ill-formed input.
+bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length);

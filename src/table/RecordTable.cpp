@@ -239,21 +239,24 @@ unsigned char* TRecordTable::Allocate(size_t bytes)
     arenaReserved_ += bytes;
     return block;
 #endif
-    if (static_cast<size_t>(arenaEnd_ - arenaNext_) < bytes) {
-        // Each chunk a quarter of what is held so far: geometric growth keeps the number of
-        // chunks small, and at most a fifth of the storage is left unused at the end.
-        size_t size = std::max({kFirstChunk, arenaReserved_ / 4, bytes});
-        size = RoundUp(size, size < kHugePage ? kSmallPage : kHugePage);
-        chunks_.reserve(chunks_.size() + 1);
-        unsigned char* base = MapChunk(size);
-        chunks_.push_back({base, size});
-        arenaReserved_ += size;
-        arenaNext_ = base;
-        arenaEnd_ = base + size;
-    }
+    if (static_cast<size_t>(arenaEnd_ - arenaNext_) < bytes) NewChunk(bytes);
     unsigned char* p = arenaNext_;
     arenaNext_ += bytes;
     return p;
+}
+
+void TRecordTable::NewChunk(size_t bytes)
+{
+    // Each chunk a quarter of what is held so far: geometric growth keeps the number of
+    // chunks small, and at most a fifth of the storage is left unused at the end.
+    size_t size = std::max({kFirstChunk, arenaReserved_ / 4, bytes});
+    size = RoundUp(size, size < kHugePage ? kSmallPage : kHugePage);
+    chunks_.reserve(chunks_.size() + 1);
+    unsigned char* base = MapChunk(size);
+    chunks_.push_back({base, size});
+    arenaReserved_ += size;
+    arenaNext_ = base;
+    arenaEnd_ = base + size;
 }
 
 void TRecordTable::ReleaseStorage()
@@ -573,6 +576,121 @@ void TRecordTable::PostRecord()
     modified_ = false;
     Notify(TDataEvent::StateChange);
     Notify(TDataEvent::DataSetChange);
+}
+
+void TRecordTable::BulkBegin()
+{
+    if (!Active()) throw Exception("Cannot perform this operation on a closed dataset");
+    ResolvePending();
+}
+
+void TRecordTable::RowRoom(size_t bytes)
+{
+    const size_t used = static_cast<size_t>(recStrings_) + rowEnd_;
+#ifdef VDX_RECORDS_ON_HEAP
+    if (rowStage_.size() < bytes) rowStage_.resize(std::max(bytes, rowStage_.size() * 2));
+    row_ = rowStage_.data();
+    (void)used;
+#else
+    if (static_cast<size_t>(arenaEnd_ - row_) >= bytes) return;
+    // The row outgrows the chunk: it moves to a new one, the old chunk's tail stays unused.
+    unsigned char* const from = row_;
+    NewChunk(bytes);
+    if (used > 0 && from) std::memcpy(arenaNext_, from, used);
+    row_ = arenaNext_;
+#endif
+}
+
+void TRecordTable::BulkRowStart()
+{
+    rowEnd_ = 0;
+    rowSlot_ = 0;
+#ifndef VDX_RECORDS_ON_HEAP
+    row_ = arenaNext_;
+    if (!row_ || static_cast<size_t>(arenaEnd_ - row_) < static_cast<size_t>(recStrings_)) {
+        NewChunk(static_cast<size_t>(recStrings_));
+        row_ = arenaNext_;
+    }
+#else
+    RowRoom(static_cast<size_t>(recStrings_));
+#endif
+    // Null bits and numbers: a field without a value reads as null and zero.
+    std::memset(row_ + 4, 0, static_cast<size_t>(recEnds_ - 4));
+}
+
+void TRecordTable::BulkInteger(const TRecordField& field, int32_t value)
+{
+    row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
+    std::memcpy(row_ + recNumbers_ + field.slot_, &value, 4);
+}
+
+void TRecordTable::BulkFloat(const TRecordField& field, double value)
+{
+    row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
+    std::memcpy(row_ + recNumbers_ + field.slot_, &value, 8);
+}
+
+char* TRecordTable::BulkStringSpace(size_t bytes)
+{
+    RowRoom(static_cast<size_t>(recStrings_) + rowEnd_ + bytes);
+    return reinterpret_cast<char*>(row_ + recStrings_ + rowEnd_);
+}
+
+void TRecordTable::BulkString(const TRecordField& field, size_t length)
+{
+    row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
+    for (; rowSlot_ < field.slot_; ++rowSlot_) WriteEnd(row_ + recEnds_ + rowSlot_ * endWidth_, endWidth_, rowEnd_);
+    rowEnd_ += static_cast<uint32_t>(length);
+    WriteEnd(row_ + recEnds_ + rowSlot_ * endWidth_, endWidth_, rowEnd_);
+    ++rowSlot_;
+}
+
+void TRecordTable::BulkRowEnd()
+{
+    if (identityCounter_ == INT32_MAX) throw Exception("Cannot perform this operation: no identity left");
+    for (; rowSlot_ < stringFields_; ++rowSlot_) WriteEnd(row_ + recEnds_ + rowSlot_ * endWidth_, endWidth_, rowEnd_);
+    const int32_t identity = identityCounter_ + 1;
+    std::memcpy(row_, &identity, 4);
+    const size_t total = static_cast<size_t>(recStrings_) + rowEnd_;
+#ifdef VDX_RECORDS_ON_HEAP
+    unsigned char* block = Allocate(total);
+    std::memcpy(block, row_, total);
+    records_.push_back(reinterpret_cast<TRecord*>(block));
+#else
+    records_.push_back(reinterpret_cast<TRecord*>(row_));
+    arenaNext_ = row_ + total;
+#endif
+    ++identityCounter_;
+    position_ = GetRecordCount() - 1;
+    bof_ = eof_ = false;
+}
+
+void TRecordTable::BulkRowAbandon()
+{
+    // The fields set so far go to the edit buffer, as the Set calls would have left them.
+    modified_ = false;
+    uint32_t begin = 0;
+    for (const auto& f : fields_) {
+        unsigned char* p = &buffer_[static_cast<size_t>(f->offset_)];
+        const bool present = (row_[4 + f->index_ / 8] >> (f->index_ % 8)) & 1u;
+        if (f->Kind == ftString && f->slot_ < rowSlot_) {
+            const uint32_t end = ReadEnd(row_ + recEnds_ + f->slot_ * endWidth_, endWidth_);
+            if (present) {
+                std::memcpy(p + 1, row_ + recStrings_ + begin, end - begin);
+                p[1 + end - begin] = 0;
+            }
+            begin = end;
+        } else if (present && f->Kind == ftInteger) {
+            std::memcpy(p + 1, row_ + recNumbers_ + f->slot_, 4);
+        } else if (present && f->Kind == ftFloat) {
+            std::memcpy(p + 1, row_ + recNumbers_ + f->slot_, 8);
+        }
+        p[0] = present ? 1 : 0;
+        modified_ = modified_ || present;
+    }
+    destination_ = Destination::End;
+    state_ = TTableState::Inserting;
+    Notify(TDataEvent::StateChange);
 }
 
 void TRecordTable::CancelRecord()

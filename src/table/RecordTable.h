@@ -104,6 +104,20 @@ public:
     void DeleteRecord();
     bool Modified() const { return modified_; }
 
+    // Appending rows in bulk (the loads, while the controls are frozen): each record is built
+    // straight in storage, with the outcome of BeginAppend, Set..., PostRecord per row.
+    // Within a row string fields come in field order, each at most once; numbers in any order.
+    void BulkBegin();                                            // at the first row
+    void BulkRowStart();
+    void BulkInteger(const TRecordField& field, int32_t value);  // an integer field
+    void BulkFloat(const TRecordField& field, double value);     // a float field
+    char* BulkStringSpace(size_t bytes);                         // room for the next string
+    void BulkString(const TRecordField& field, size_t length);   // its bytes are in that room
+    void BulkRowEnd();
+    // An error within a row: the row so far becomes the record being inserted, as it would
+    // stand after BeginAppend and the Set calls made.
+    void BulkRowAbandon();
+
     // Reading the current record, or the edit buffer while inserting or editing
     int32_t GetInteger(const TRecordField& field) const;
     double GetFloat(const TRecordField& field) const;
@@ -174,6 +188,8 @@ private:
     void FieldSet(const TRecordField& field);
     TRecord* MakeRecord(int32_t identity);
     unsigned char* Allocate(size_t bytes);
+    void NewChunk(size_t bytes);
+    void RowRoom(size_t bytes);
     void ReleaseStorage();
     const unsigned char* BufferValue(const TRecordField& field) const;
     const TRecord* CurrentRecord() const;
@@ -186,6 +202,11 @@ private:
     unsigned char* arenaNext_ = nullptr;
     unsigned char* arenaEnd_ = nullptr;
     size_t arenaReserved_ = 0;
+    // The row being built by the bulk path: its block, string bytes so far, next string slot.
+    unsigned char* row_ = nullptr;
+    uint32_t rowEnd_ = 0;
+    int rowSlot_ = 0;
+    std::vector<unsigned char> rowStage_;   // the row's block under the address sanitizer
     int32_t identityCounter_ = INT32_MIN;
     int position_ = -1;
     bool bof_ = true;

@@ -4,6 +4,8 @@
 #include "views/Guards.h"
 #include "views/Tables.h"
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 
 using namespace sqlite3x;
@@ -32,9 +34,103 @@ std::string LogStatement(const AnsiString& limitText)
     return sql;
 }
 
+namespace {
+
+// The bulk path builds each record in place; it takes mappings whose reads match their
+// fields' kinds, each field once, string fields in field order, and only a frozen table,
+// whose views hear nothing per row either way.
+bool BulkFits(const TRecordTable& table, const std::vector<TColumnMapping>& columns)
+{
+    if (table.FreezeCount() == 0) return false;
+    std::vector<bool> seen(static_cast<size_t>(table.FieldCount()), false);
+    int lastString = -1;
+    for (const TColumnMapping& c : columns) {
+        const TRecordField& f = *c.field;
+        if (f.Table() != &table || seen[static_cast<size_t>(f.Index())]) return false;
+        seen[static_cast<size_t>(f.Index())] = true;
+        switch (c.read) {
+        case TColumnRead::Integer:
+            if (f.Kind != ftInteger) return false;
+            break;
+        case TColumnRead::Int64:
+            if (f.Kind != ftFloat) return false;
+            break;
+        default:
+            if (f.Kind != ftString || f.Index() < lastString) return false;
+            lastString = f.Index();
+            break;
+        }
+    }
+    return true;
+}
+
+// What SetString keeps of a value: up to its first zero byte, cut to the field's size.
+size_t KeptLength(const char* p, size_t n, int size)
+{
+    if (const void* zero = std::memchr(p, 0, n)) n = static_cast<size_t>(static_cast<const char*>(zero) - p);
+    return std::min(n, static_cast<size_t>(size));
+}
+
+void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TColumnMapping>& columns)
+{
+    std::string ansi;
+    bool started = false;
+    while (reader.next_row()) {
+        if (!started) {
+            table.BulkBegin();
+            started = true;
+        }
+        table.BulkRowStart();
+        try {
+            for (size_t i = 0; i < columns.size(); ++i) {
+                const int index = static_cast<int>(i);
+                const TRecordField& field = *columns[i].field;
+                switch (columns[i].read) {
+                case TColumnRead::Integer:
+                    table.BulkInteger(field, reader.column_int(index));
+                    break;
+                case TColumnRead::Int64:
+                    table.BulkFloat(field, static_cast<double>(reader.column_int64(index)));
+                    break;
+                case TColumnRead::Text: {
+                    const std::string text = reader.column_text(index);
+                    char* d = table.BulkStringSpace(text.size());
+                    size_t n = 0;
+                    if (!utf8_to_ansi_into(text, d, n)) {
+                        utf8_to_ansi_fast(text, ansi);
+                        d = table.BulkStringSpace(ansi.size());
+                        n = ansi.size();
+                        if (n) std::memcpy(d, ansi.data(), n);
+                    }
+                    table.BulkString(field, KeptLength(d, n, field.Size));
+                    break;
+                }
+                case TColumnRead::RawText: {
+                    const std::string text = reader.column_text(index);
+                    char* d = table.BulkStringSpace(text.size());
+                    if (!text.empty()) std::memcpy(d, text.data(), text.size());
+                    table.BulkString(field, KeptLength(d, text.size(), field.Size));
+                    break;
+                }
+                }
+            }
+            table.BulkRowEnd();
+        } catch (...) {
+            table.BulkRowAbandon();
+            throw;
+        }
+    }
+}
+
+} // namespace
+
 void FillRecords(sqlite3_command& command, TRecordTable& table, const std::vector<TColumnMapping>& columns)
 {
     sqlite3_reader reader = command.open_reader();
+    if (BulkFits(table, columns)) {
+        BulkFill(reader, table, columns);
+        return;
+    }
     std::string ansi; // reused for every text value
     while (reader.next_row()) {
         table.BeginAppend();
