@@ -315,8 +315,17 @@ void TGridExportXls::WriteLabel(int row, int col, uint16_t xf, const AnsiString&
     TRecordBytes<12> r(kLabel, static_cast<uint16_t>(8 + length));
     r.U16(row & 0xFFFF).U16(col & 0xFFFF).U16(xf).U16(static_cast<uint16_t>(length));
     Write(r.b, r.n);
-    if (length)
+    if (!length)
+        return;
+    // 0x98 has no character in code page 1251: readers that decode the file's code page
+    // refuse the whole sheet over it, so it is written as the code page's "?".
+    if (!std::memchr(text.data(), 0x98, length)) {
         Write(text.data(), length);
+        return;
+    }
+    std::string clean(text.data(), length);
+    std::replace(clean.begin(), clean.end(), '\x98', '?');
+    Write(clean.data(), length);
 }
 
 void TGridExportXls::WriteNumber(int row, int col, uint16_t xf, double value)

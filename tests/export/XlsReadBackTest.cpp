@@ -156,3 +156,22 @@ TEST(XlsReadBack, ValuesOfEveryKindAndGridLinesOff)
     // the grid line colour is still palette entry 20
     EXPECT_EQ(book.Colours.back(), (std::vector<std::string>{"20", "153", "102", "51"}));
 }
+
+// A C1 control character from the database survives conversion as byte 0x98, which code
+// page 1251 leaves unassigned: the file must still open, with "?" in its place.
+TEST(XlsReadBack, UnassignedCodePageByteStillOpens)
+{
+    TGridFixture f;
+    f.Table.AddField("s", ftString, 20);
+    f.AddColumn("s", "Текст", 100);
+    f.Attach(100);
+    f.AddRow({std::string("a\xc2\x98" "б")});
+    vdxtest::TempFolder folder;
+    const std::string file = folder.File("c1.xls");
+    SaveToXLS(f.Grid, file, true);
+    const TReadBack book = ReadWithXlrd(file);
+    ASSERT_TRUE(book.Ok) << book.Error;
+    const TReadCell* cell = book.At(1, 0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->Text, "a?б");
+}
