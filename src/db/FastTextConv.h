@@ -8,7 +8,7 @@
 // content is replaced.
 void utf8_to_ansi_fast(std::string_view in, std::string& out);
 
-// The same conversion into out, which has room for in.size() bytes; false (out's content
-// then undefined) where only the general conversion can decide: four-byte sequences and
-// ill-formed input.
-bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length);
+// The same conversion into out, which has room for in.size() bytes: length bytes, the first
+// zero byte among them at zero (npos when none). False (out's content then undefined) where
+// only the general conversion can decide: four-byte sequences and ill-formed input.
+bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length, size_t& zero);

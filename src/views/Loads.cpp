@@ -64,11 +64,11 @@ bool BulkFits(const TRecordTable& table, const std::vector<TColumnMapping>& colu
     return true;
 }
 
-// What SetString keeps of a value: up to its first zero byte, cut to the field's size.
-size_t KeptLength(const char* p, size_t n, int size)
+// SetString keeps a value up to its first zero byte, cut to the field's size.
+size_t KeptLength(const char* p, size_t n)
 {
     if (const void* zero = std::memchr(p, 0, n)) n = static_cast<size_t>(static_cast<const char*>(zero) - p);
-    return std::min(n, static_cast<size_t>(size));
+    return n;
 }
 
 void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TColumnMapping>& columns)
@@ -95,21 +95,24 @@ void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TCo
                 case TColumnRead::Text: {
                     const std::string text = reader.column_text(index);
                     char* d = table.BulkStringSpace(text.size());
-                    size_t n = 0;
-                    if (!utf8_to_ansi_into(text, d, n)) {
+                    size_t n = 0, zero = 0;
+                    if (utf8_to_ansi_into(text, d, n, zero)) {
+                        n = std::min(n, zero);
+                    } else {
                         utf8_to_ansi_fast(text, ansi);
                         d = table.BulkStringSpace(ansi.size());
                         n = ansi.size();
                         if (n) std::memcpy(d, ansi.data(), n);
+                        n = KeptLength(d, n);
                     }
-                    table.BulkString(field, KeptLength(d, n, field.Size));
+                    table.BulkString(field, std::min(n, static_cast<size_t>(field.Size)));
                     break;
                 }
                 case TColumnRead::RawText: {
                     const std::string text = reader.column_text(index);
                     char* d = table.BulkStringSpace(text.size());
                     if (!text.empty()) std::memcpy(d, text.data(), text.size());
-                    table.BulkString(field, KeptLength(d, text.size(), field.Size));
+                    table.BulkString(field, std::min(KeptLength(d, text.size()), static_cast<size_t>(field.Size)));
                     break;
                 }
                 }

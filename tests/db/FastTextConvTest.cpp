@@ -128,4 +128,27 @@ TEST(FastTextConv, RandomText)
     }
 }
 
+TEST(FastTextConv, IntoABufferWithTheFirstZero)
+{
+    // Runs of ASCII, Cyrillic (sixteen-byte blocks and their edges) and zeros anywhere.
+    const std::string pieces[] = {"a", "abcdefghijklmnop", std::string(1, '\0'), Encode(0x416), Encode(0x401),
+                                  Encode(0x451), Encode(0x40E), Encode(0xAB), Encode(0x2116), "\xD0"};
+    std::mt19937 gen(5);
+    std::uniform_int_distribution<int> length(0, 30), pick(0, sizeof pieces / sizeof pieces[0] - 1), kind(0, 9);
+    for (int run = 0; run < 20000; ++run) {
+        std::string s;
+        const int n = length(gen);
+        for (int i = 0; i < n; ++i) {
+            const int k = kind(gen);
+            s += k < 4 ? Encode(0x410 + static_cast<uint32_t>((run + i) % 64)) : k < 7 ? std::string("x") : pieces[pick(gen)];
+        }
+        const std::string expected = Reference(s);
+        std::string out(s.size() + 1, '#');
+        size_t length = 0, zero = 0;
+        if (!utf8_to_ansi_into(s, out.data(), length, zero)) continue; // left to the general conversion
+        ASSERT_EQ(out.substr(0, length), expected) << run;
+        ASSERT_EQ(zero, expected.find('\0')) << run;
+    }
+}
+
 } // namespace
