@@ -590,6 +590,7 @@ void TRecordTable::RowRoom(size_t bytes)
 #ifdef VDX_RECORDS_ON_HEAP
     if (rowStage_.size() < bytes) rowStage_.resize(std::max(bytes, rowStage_.size() * 2));
     row_ = rowStage_.data();
+    rowLimit_ = row_ + rowStage_.size();
     (void)used;
 #else
     if (static_cast<size_t>(arenaEnd_ - row_) >= bytes) return;
@@ -598,6 +599,7 @@ void TRecordTable::RowRoom(size_t bytes)
     NewChunk(bytes);
     if (used > 0 && from) std::memcpy(arenaNext_, from, used);
     row_ = arenaNext_;
+    rowLimit_ = arenaEnd_;
 #endif
 }
 
@@ -611,38 +613,12 @@ void TRecordTable::BulkRowStart()
         NewChunk(static_cast<size_t>(recStrings_));
         row_ = arenaNext_;
     }
+    rowLimit_ = arenaEnd_;
 #else
     RowRoom(static_cast<size_t>(recStrings_));
 #endif
     // Null bits and numbers: a field without a value reads as null and zero.
     std::memset(row_ + 4, 0, static_cast<size_t>(recEnds_ - 4));
-}
-
-void TRecordTable::BulkInteger(const TRecordField& field, int32_t value)
-{
-    row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
-    std::memcpy(row_ + recNumbers_ + field.slot_, &value, 4);
-}
-
-void TRecordTable::BulkFloat(const TRecordField& field, double value)
-{
-    row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
-    std::memcpy(row_ + recNumbers_ + field.slot_, &value, 8);
-}
-
-char* TRecordTable::BulkStringSpace(size_t bytes)
-{
-    RowRoom(static_cast<size_t>(recStrings_) + rowEnd_ + bytes);
-    return reinterpret_cast<char*>(row_ + recStrings_ + rowEnd_);
-}
-
-void TRecordTable::BulkString(const TRecordField& field, size_t length)
-{
-    row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
-    for (; rowSlot_ < field.slot_; ++rowSlot_) WriteEnd(row_ + recEnds_ + rowSlot_ * endWidth_, endWidth_, rowEnd_);
-    rowEnd_ += static_cast<uint32_t>(length);
-    WriteEnd(row_ + recEnds_ + rowSlot_ * endWidth_, endWidth_, rowEnd_);
-    ++rowSlot_;
 }
 
 void TRecordTable::BulkRowEnd()

@@ -4,6 +4,7 @@
 #include "platform/AnsiString.h"
 #include "platform/Exception.h"
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -190,6 +191,20 @@ private:
     unsigned char* Allocate(size_t bytes);
     void NewChunk(size_t bytes);
     void RowRoom(size_t bytes);
+    void SetPresent(const TRecordField& field)
+    {
+        row_[4 + field.index_ / 8] |= static_cast<unsigned char>(1u << (field.index_ % 8));
+    }
+    void RowEnd(int slot)
+    {
+        unsigned char* p = row_ + recEnds_ + slot * endWidth_;
+        if (endWidth_ == 2) {
+            const uint16_t e = static_cast<uint16_t>(rowEnd_);
+            std::memcpy(p, &e, 2);
+        } else {
+            std::memcpy(p, &rowEnd_, 4);
+        }
+    }
     void ReleaseStorage();
     const unsigned char* BufferValue(const TRecordField& field) const;
     const TRecord* CurrentRecord() const;
@@ -207,6 +222,7 @@ private:
     uint32_t rowEnd_ = 0;
     int rowSlot_ = 0;
     std::vector<unsigned char> rowStage_;   // the row's block under the address sanitizer
+    unsigned char* rowLimit_ = nullptr;      // end of the room the row may fill in place
     int32_t identityCounter_ = INT32_MIN;
     int position_ = -1;
     bool bof_ = true;
@@ -229,6 +245,34 @@ private:
     int endWidth_ = 2;
     int stringFields_ = 0;
 };
+
+inline void TRecordTable::BulkInteger(const TRecordField& field, int32_t value)
+{
+    SetPresent(field);
+    std::memcpy(row_ + recNumbers_ + field.slot_, &value, 4);
+}
+
+inline void TRecordTable::BulkFloat(const TRecordField& field, double value)
+{
+    SetPresent(field);
+    std::memcpy(row_ + recNumbers_ + field.slot_, &value, 8);
+}
+
+inline char* TRecordTable::BulkStringSpace(size_t bytes)
+{
+    const size_t need = static_cast<size_t>(recStrings_) + rowEnd_ + bytes;
+    if (static_cast<size_t>(rowLimit_ - row_) < need) RowRoom(need);
+    return reinterpret_cast<char*>(row_ + recStrings_ + rowEnd_);
+}
+
+inline void TRecordTable::BulkString(const TRecordField& field, size_t length)
+{
+    SetPresent(field);
+    for (; rowSlot_ < field.slot_; ++rowSlot_) RowEnd(rowSlot_);
+    rowEnd_ += static_cast<uint32_t>(length);
+    RowEnd(rowSlot_);
+    ++rowSlot_;
+}
 
 // Display text of a float: general format, up to 15 significant digits (also used by grids).
 AnsiString FloatToDisplayText(double value);
