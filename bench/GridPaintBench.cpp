@@ -1,6 +1,7 @@
 // Painting costs what is in view: a repaint and a page-down at a million rows against a
 // thousand, in grids grouped and expanded, rendered offscreen at the designed grid size.
 #include "Bench.h"
+#include "app/GridLayouts.h"
 #include "grid/qt/DataGrid.h"
 #include "platform/Cp1251.h"
 #include "table/RecordTable.h"
@@ -46,32 +47,7 @@ struct TBenchGrid {
 
         grid = std::make_unique<TDataGrid>();
         TGridEngine& e = grid->Engine();
-        e.KeyField = "id";
-        const auto column = [&](const char* name, const char* field, int width) -> TDataGridColumn& {
-            TDataGridColumn& c = e.AddColumn();
-            c.Name = name;
-            c.FieldName = field;
-            c.Width = width;
-            return c;
-        };
-        column("id", "id", 248).Visible = false;
-        column("nick", "nick", 141).Sorted = csUp;
-        column("userip", "userip", 154);
-        for (const char* f : {"upload", "download"}) {
-            TDataGridColumn& c = column(f, f, 221);
-            c.SummaryFooterType = cstSum;
-            c.SummaryFooterFormat = A("Сумма: 0.00");
-        }
-        TDataGridColumn& h = column("hub", "hub", 2336);
-        h.Visible = false;
-        h.Sorted = csUp;
-        h.GroupIndex = 0;
-        TSummaryGroup& g = e.AddSummaryGroup();
-        g.Name = "sums";
-        g.DefaultGroup = true;
-        g.SummaryItems.push_back({"download", "download", cstSum, "(SUM=0.00)"});
-        g.SummaryItems.push_back({"upload", "upload", cstSum, "(SUM=0.00)"});
-        e.LayoutChanged();
+        ConfigureRatioGrid(e);   // the statistics grid as the window has it
         e.SetDataSource(&source);
 
         table.OpenTable();
