@@ -541,7 +541,10 @@ struct TDataGrid::Impl {
         p.drawLine(cell.left(), cell.bottom(), cell.right(), cell.bottom());
     }
 
-    void PaintDataRow(QPainter& p, const QRect& line, TGridNode* node, bool selected)
+    // Fills the indentation left of a data line's cells, then paints each visible cell
+    // with paint(column, inner rectangle) and its grid lines.
+    template <class TPaintCell>
+    void PaintCells(QPainter& p, const QRect& line, TPaintCell paint)
     {
         const int left = DataContentLeft();
         if (left > kIndicatorWidth)
@@ -551,16 +554,22 @@ struct TDataGrid::Impl {
             const QRect cell = CellIn(line, static_cast<int>(i), left);
             if (cell.width() <= 0)
                 continue;
-            const QRect inner = e.ShowGrid ? cell.adjusted(0, 0, -1, -1) : cell;
+            paint(col, e.ShowGrid ? cell.adjusted(0, 0, -1, -1) : cell);
+            if (e.ShowGrid)
+                GridLines(p, cell, e.GridLineColor);
+        }
+    }
+
+    void PaintDataRow(QPainter& p, const QRect& line, TGridNode* node, bool selected)
+    {
+        PaintCells(p, line, [&](int col, const QRect& inner) {
             const bool focusedCell = selected && col == e.FocusedColumn();
             const TGridFont& gf = e.ColumnFont(col);
             TCellDraw c{e.DisplayText(node, col), focusedCell ? clHighlight : e.Color, ToQFont(gf),
                         e.ColumnAlignment(col)};
             CallHook(p, inner, node, col, selected, focusedCell, c);
             FinishCell(p, inner, c, focusedCell && c.color == clHighlight ? clHighlightText : gf.Color);
-            if (e.ShowGrid)
-                GridLines(p, cell, e.GridLineColor);
-        }
+        });
     }
 
     void PaintExpandBox(QPainter& p, const QRect& box, bool expanded)
@@ -634,23 +643,13 @@ struct TDataGrid::Impl {
 
     void PaintNewRow(QPainter& p, const QRect& line)
     {
-        const int left = DataContentLeft();
-        if (left > kIndicatorWidth)
-            p.fillRect(QRect(kIndicatorWidth, line.top(), left - kIndicatorWidth, line.height()), Qc(e.GroupNodeColor));
-        for (size_t i = 0; i < headerCols.size(); ++i) {
-            const int col = headerCols[i];
-            const QRect cell = CellIn(line, static_cast<int>(i), left);
-            if (cell.width() <= 0)
-                continue;
-            const QRect inner = e.ShowGrid ? cell.adjusted(0, 0, -1, -1) : cell;
+        PaintCells(p, line, [&](int col, const QRect& inner) {
             const TGridFont& gf = e.ColumnFont(col);
             p.fillRect(inner, Qc(e.Color));
             p.setFont(ToQFont(gf));
             p.setPen(Qc(gf.Color));
             DrawCellText(p, inner, AnsiToQString(e.NewRowText(col)), ToQtAlignment(e.ColumnAlignment(col)));
-            if (e.ShowGrid)
-                GridLines(p, cell, e.GridLineColor);
-        }
+        });
     }
 
     void PaintRows(QPainter& p)
