@@ -2,6 +2,7 @@
 #include "db/TextConv.h"
 #include "platform/Cp1251.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -54,67 +55,239 @@ const unsigned char (*GatherMasks())[16]
     return masks.get();
 }
 
-bool SimdAvailable()
+bool SseAvailable()
 {
     static const bool available = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
     return available;
 }
 
-// Sixteen bytes (s[16] must be readable) made only of ASCII and of the Cyrillic letters А-я,
-// Ё, ё: converted in one step, taking 16 bytes or 15 when the last starts a letter. False
-// when the block holds anything else; nothing is then taken.
-__attribute__((target("ssse3,popcnt"))) inline bool CyrillicBlock(const unsigned char* s, unsigned char* d, size_t& taken,
-                                                           size_t& given, size_t& zero)
+bool Avx2Available()
 {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
-    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v));
-    const unsigned zeros = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
+    static const bool available = SseAvailable() && __builtin_cpu_supports("avx2");
+    return available;
+}
+
+// pshufb masks that move a vector's bytes down by 0 to 15 places, zeros coming in.
+const unsigned char (*ShiftDownMasks())[16]
+{
+    static const auto masks = [] {
+        std::array<std::array<unsigned char, 16>, 16> m{};
+        for (int k = 0; k < 16; ++k)
+            for (int j = 0; j < 16; ++j) m[k][j] = j + k < 16 ? static_cast<unsigned char>(j + k) : 0x80;
+        return m;
+    }();
+    return reinterpret_cast<const unsigned char(*)[16]>(masks.data());
+}
+
+// The `rest` (1 to 15) bytes at s in a vector, zeros after them, read without touching
+// a byte past the text.
+__attribute__((target("ssse3,popcnt"))) inline __m128i LoadShort(const unsigned char* s, size_t rest)
+{
+    if (rest >= 8) {
+        // Two overlapping eight-byte reads; the shared bytes are equal, so OR joins them.
+        static const auto shifts = [] {
+            std::array<std::array<unsigned char, 16>, 8> m{};
+            for (int k = 0; k < 8; ++k)
+                for (int j = 0; j < 16; ++j) m[k][j] = j >= k && j - k < 8 ? static_cast<unsigned char>(j - k) : 0x80;
+            return m;
+        }();
+        const __m128i lo = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s));
+        const __m128i hi = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(s + rest - 8));
+        return _mm_or_si128(
+            lo, _mm_shuffle_epi8(hi, _mm_loadu_si128(reinterpret_cast<const __m128i*>(shifts[rest - 8].data()))));
+    }
+    uint64_t w = 0;
+    if (rest >= 4) {
+        uint32_t first, last;
+        std::memcpy(&first, s, 4);
+        std::memcpy(&last, s + rest - 4, 4);
+        w = first | (uint64_t(last) << (8 * (rest - 4)));
+    } else {
+        for (size_t j = 0; j < rest; ++j) w |= uint64_t(s[j]) << (8 * j);
+    }
+    return _mm_cvtsi64_si128(static_cast<long long>(w));
+}
+
+// The last `rest` (1 to 16) bytes of the n at s in a vector, zeros after them, read without
+// touching a byte past the text: from the sixteen that end it, moved down, where the text
+// is that long.
+__attribute__((target("ssse3,popcnt"))) inline __m128i LoadLast(const unsigned char* s, size_t n, size_t rest)
+{
+    if (n >= 16)
+        return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16)),
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(ShiftDownMasks()[16 - rest])));
+    return LoadShort(s + n - rest, rest);
+}
+
+// One step over the text bytes in v: the first `avail` (1 to 16) of the text at s, with
+// `next` holding the bytes from s + 1 (lane 15 of next is read only for a lead in lane 15,
+// which the step leaves to the next one). Takes ASCII and every two- and three-byte
+// sequence that ends within the step, stopping before one that runs past it; the rarer
+// characters outside А-я are looked up one by one. Writes 16 bytes at d, `given` of them
+// meant. False when the step meets anything else (four-byte or ill-formed sequences,
+// overlong forms, surrogates); nothing is then taken. Last: the text ends within the step;
+// otherwise s[16] is text too.
+template <bool Last>
+__attribute__((target("ssse3,popcnt"))) inline bool TextBlock(__m128i v, __m128i next, const unsigned char* s,
+                                                         unsigned avail, unsigned char* d,
+                                                         const unsigned char* table,
+                                                         const unsigned char (*masks)[16], size_t& taken,
+                                                         size_t& given, size_t& zero)
+{
+    const unsigned valid = (1u << avail) - 1;
+    const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(v)) & valid;
+    const unsigned zeros =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128()))) & valid;
     if (high == 0) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(d), v);
-        taken = given = 16;
+        taken = given = avail;
         zero = zeros ? static_cast<size_t>(__builtin_ctz(zeros)) : std::string_view::npos;
         return true;
     }
-    const unsigned cont = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xC0))), _mm_set1_epi8(char(0x80)))));
-    const unsigned lead = static_cast<unsigned>(
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xFE))), _mm_set1_epi8(char(0xD0)))));
-    if ((lead | cont) != high) return false;
-    unsigned len = 16, leads = lead;
-    if (lead & 0x8000u) {
-        len = 15;
-        leads = lead & 0x7FFFu;
+    const auto bytesWhere = [&](char mask, char value) {
+        return static_cast<unsigned>(
+                   _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(mask)), _mm_set1_epi8(value)))) &
+               valid;
+    };
+    const unsigned cont = bytesWhere(char(0xC0), char(0x80));
+    const unsigned lead2 = bytesWhere(char(0xE0), char(0xC0));
+    const unsigned lead3 = bytesWhere(char(0xF0), char(0xE0));
+    if ((cont | lead2 | lead3) != high) return false;
+    if (bytesWhere(char(0xFE), char(0xC0)) & lead2) return false; // overlong C0, C1
+    // A character that runs past the step is left to the next one. Inside the text its
+    // end shows in s[16] and s[15] alone, which keeps the vector work off the path from
+    // one step to the next.
+    unsigned len;
+    if constexpr (Last) {
+        const unsigned cut = (lead2 & (valid ^ (valid >> 1))) | (lead3 & (valid ^ (valid >> 2)));
+        len = static_cast<unsigned>(__builtin_ctz(cut | (1u << avail)));
+    } else {
+        const unsigned c16 = Continuation(s[16]), c15 = Continuation(s[15]);
+        len = 16 - c16 - (c16 & c15);
     }
-    if (cont != ((leads << 1) & 0xFFFFu)) return false;
-    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
-    // Offset from U+0400 of the letter each lead starts.
+    if (len == 0) return false;
+    const unsigned range = (1u << len) - 1;
+    const unsigned leads2 = lead2 & range, leads3 = lead3 & range;
+    if ((cont & range) != (((leads2 | leads3) << 1) | (leads3 << 2))) return false;
+
+    // А-я (U+0410 to U+044F) are C0-FF in 1251: computed here, all else looked up below.
+    const __m128i isD = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(char(0xFE))), _mm_set1_epi8(char(0xD0)));
     const __m128i idx = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi8(1)), 6),
                                      _mm_and_si128(next, _mm_set1_epi8(0x3F)));
     const __m128i t = _mm_sub_epi8(idx, _mm_set1_epi8(0x10));
-    const __m128i linear = _mm_and_si128(_mm_cmpgt_epi8(t, _mm_set1_epi8(-1)), _mm_cmplt_epi8(t, _mm_set1_epi8(0x40)));
-    const __m128i yoUpper = _mm_cmpeq_epi8(idx, _mm_set1_epi8(0x01));
-    const __m128i yoLower = _mm_cmpeq_epi8(idx, _mm_set1_epi8(0x51));
-    const unsigned known =
-        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(linear, _mm_or_si128(yoUpper, yoLower))));
-    if ((known & leads) != leads) return false;
-    // А-я are C0-FF in 1251, Ё A8, ё B8.
-    const __m128i letter = _mm_or_si128(_mm_and_si128(linear, _mm_add_epi8(idx, _mm_set1_epi8(char(0xB0)))),
-                                        _mm_or_si128(_mm_and_si128(yoUpper, _mm_set1_epi8(char(0xA8))),
-                                                     _mm_and_si128(yoLower, _mm_set1_epi8(char(0xB8)))));
+    const __m128i linear = _mm_and_si128(
+        isD, _mm_and_si128(_mm_cmpgt_epi8(t, _mm_set1_epi8(-1)), _mm_cmplt_epi8(t, _mm_set1_epi8(0x40))));
+    const unsigned special = (leads2 & ~static_cast<unsigned>(_mm_movemask_epi8(linear))) | leads3;
     const __m128i isHigh = _mm_cmplt_epi8(v, _mm_setzero_si128());
-    const __m128i out = _mm_or_si128(_mm_andnot_si128(isHigh, v), _mm_and_si128(isHigh, letter));
-    const unsigned keep = ~cont & ((1u << len) - 1);
+    const __m128i out = _mm_or_si128(_mm_andnot_si128(isHigh, v),
+                                     _mm_and_si128(linear, _mm_add_epi8(idx, _mm_set1_epi8(char(0xB0)))));
+    const unsigned keep = ~cont & range;
     const unsigned m0 = keep & 0xFFu, m1 = keep >> 8;
-    const unsigned char(*masks)[16] = GatherMasks();
     const __m128i lo = _mm_shuffle_epi8(out, _mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[m0])));
     const __m128i hi = _mm_shuffle_epi8(
         out, _mm_add_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(masks[m1])), _mm_set1_epi8(8)));
     const unsigned n0 = static_cast<unsigned>(__builtin_popcount(m0));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d), lo);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n0), hi);
+    for (unsigned rest = special; rest; rest &= rest - 1) {
+        const unsigned p = static_cast<unsigned>(__builtin_ctz(rest));
+        const unsigned c = s[p], b1 = s[p + 1];
+        unsigned cp;
+        if (c < 0xE0) {
+            cp = ((c & 0x1F) << 6) | (b1 & 0x3F);
+        } else {
+            if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F)) return false;
+            cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (s[p + 2] & 0x3F);
+        }
+        d[__builtin_popcount(keep & ((1u << p) - 1))] = table[cp];
+    }
     taken = len;
     given = n0 + static_cast<unsigned>(__builtin_popcount(m1));
     const unsigned z = zeros & keep;
+    zero = z ? static_cast<size_t>(__builtin_popcount(keep & ((1u << __builtin_ctz(z)) - 1)))
+             : std::string_view::npos;
+    return true;
+}
+
+__attribute__((target("avx2"))) inline uint32_t Where(__m256i m)
+{
+    return static_cast<uint32_t>(_mm256_movemask_epi8(m));
+}
+
+// Thirty-two bytes of text at s (s[32] is text too), as TextBlock does sixteen: ASCII
+// and the two- and three-byte sequences that end within the step. Writes 32 bytes at d.
+__attribute__((target("avx2,popcnt"))) inline bool TextBlock32(const unsigned char* s, unsigned char* d,
+                                                          const unsigned char* table,
+                                                          const unsigned char (*masks)[16], size_t& taken,
+                                                          size_t& given, size_t& zero)
+{
+    const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s));
+    const uint32_t high = static_cast<uint32_t>(_mm256_movemask_epi8(v));
+    const uint32_t zeros = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v, _mm256_setzero_si256())));
+    if (high == 0) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d), v);
+        taken = given = 32;
+        zero = zeros ? static_cast<size_t>(__builtin_ctz(zeros)) : std::string_view::npos;
+        return true;
+    }
+    // Signed bytes: continuations are below C0, three-byte leads above DF, longer above EF.
+    const uint32_t cont = Where(_mm256_cmpgt_epi8(_mm256_set1_epi8(char(0xC0)), v));
+    const uint32_t lead3 = Where(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(char(0xDF)))) & high;
+    const uint32_t longer = Where(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(char(0xEF)))) & high;
+    const uint32_t overlong = Where(_mm256_cmpeq_epi8(_mm256_or_si256(v, _mm256_set1_epi8(1)), _mm256_set1_epi8(char(0xC1))));
+    if (longer | overlong) return false;
+    const uint32_t lead2 = high & ~cont & ~lead3;
+    const unsigned c32 = Continuation(s[32]), c31 = Continuation(s[31]);
+    const unsigned len = 32 - c32 - (c32 & c31);
+    const uint32_t range = static_cast<uint32_t>((uint64_t(1) << len) - 1);
+    const uint64_t leads2 = lead2 & range, leads3 = lead3 & range;
+    if (uint64_t(cont & range) != (((leads2 | leads3) << 1) | (leads3 << 2))) return false;
+
+    // А-я: D0 or D1 with an offset from U+0400 (idx) of 10-4F; idx + 70 is then below C0
+    // as a signed byte, and idx + B0 is the 1251 letter.
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + 1));
+    const __m256i isD = _mm256_cmpeq_epi8(_mm256_or_si256(v, _mm256_set1_epi8(1)), _mm256_set1_epi8(char(0xD1)));
+    const __m256i idx = _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(v, _mm256_set1_epi8(1)), 6),
+                                        _mm256_and_si256(next, _mm256_set1_epi8(0x3F)));
+    const __m256i u = _mm256_add_epi8(idx, _mm256_set1_epi8(0x70));
+    const __m256i linear = _mm256_and_si256(isD, _mm256_cmpgt_epi8(_mm256_set1_epi8(char(0xC0)), u));
+    const __m256i out =
+        _mm256_blendv_epi8(v, _mm256_and_si256(linear, _mm256_add_epi8(u, _mm256_set1_epi8(0x40))), v);
+    const uint32_t special = static_cast<uint32_t>((leads2 & ~uint64_t(Where(linear))) | leads3);
+    const uint32_t keep = ~cont & range;
+    const unsigned m0 = keep & 0xFF, m1 = (keep >> 8) & 0xFF, m2 = (keep >> 16) & 0xFF, m3 = keep >> 24;
+    const auto gather = [&](unsigned m, uint64_t add) {
+        uint64_t g;
+        std::memcpy(&g, masks[m], 8);
+        return static_cast<long long>(g + add);
+    };
+    // Within each half, the first eight bytes and the second eight gather on their own.
+    constexpr uint64_t kEight = 0x0808080808080808ull;
+    const __m256i picks = _mm256_set_epi64x(gather(m3, kEight), gather(m2, 0), gather(m1, kEight), gather(m0, 0));
+    const __m256i g = _mm256_shuffle_epi8(out, picks);
+    const __m128i lo = _mm256_castsi256_si128(g), hi = _mm256_extracti128_si256(g, 1);
+    const unsigned n0 = static_cast<unsigned>(__builtin_popcount(m0));
+    const unsigned n1 = n0 + static_cast<unsigned>(__builtin_popcount(m1));
+    const unsigned n2 = n1 + static_cast<unsigned>(__builtin_popcount(m2));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d), lo);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n0), _mm_unpackhi_epi64(lo, lo));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n1), hi);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n2), _mm_unpackhi_epi64(hi, hi));
+    for (uint32_t rest = special; rest; rest &= rest - 1) {
+        const unsigned p = static_cast<unsigned>(__builtin_ctz(rest));
+        const unsigned c = s[p], b1 = s[p + 1];
+        unsigned cp;
+        if (c < 0xE0) {
+            cp = ((c & 0x1F) << 6) | (b1 & 0x3F);
+        } else {
+            if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F)) return false;
+            cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (s[p + 2] & 0x3F);
+        }
+        d[__builtin_popcount(keep & ((1u << p) - 1))] = table[cp];
+    }
+    taken = len;
+    given = n2 + static_cast<unsigned>(__builtin_popcount(m3));
+    const uint32_t z = zeros & keep;
     zero = z ? static_cast<size_t>(__builtin_popcount(keep & ((1u << __builtin_ctz(z)) - 1)))
              : std::string_view::npos;
     return true;
@@ -125,7 +298,8 @@ __attribute__((target("ssse3,popcnt"))) inline bool CyrillicBlock(const unsigned
 
 namespace {
 
-template <bool Simd>
+// Level 0: plain steps; 1: sixteen-byte vector steps; 2: thirty-two-byte ones as well.
+template <int Level>
 __attribute__((always_inline)) inline bool Convert(std::string_view in, char* out, size_t& length, size_t& zero)
 {
     const auto* s = reinterpret_cast<const unsigned char*>(in.data());
@@ -138,13 +312,30 @@ __attribute__((always_inline)) inline bool Convert(std::string_view in, char* ou
     bool zeroSeen = false;   // only ASCII bytes can be zero
 #ifdef VDX_TEXT_SIMD
     size_t simdFrom = 0;     // after a block it could not take, plain steps past it first
+    const unsigned char(*masks)[16] = nullptr;
+    if constexpr (Level > 0) masks = GatherMasks();
 #endif
     while (i < n) {
 #ifdef VDX_TEXT_SIMD
-        if constexpr (Simd) {
-            if (i >= simdFrom && i + 17 <= n) {
+        if constexpr (Level > 0) {
+            if (i >= simdFrom) {
                 size_t taken = 0, given = 0, z = 0;
-                if (CyrillicBlock(s + i, d + k, taken, given, z)) {
+                bool took = false;
+                const size_t rest = n - i;
+                if constexpr (Level > 1) {
+                    if (rest >= 33) took = TextBlock32(s + i, d + k, table, masks, taken, given, z);
+                }
+                // Sixteen bytes where thirty-two could not be taken at once, or are not left.
+                if (!took && rest >= 17) {
+                    took = TextBlock<false>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i)),
+                                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i + 1)), s + i,
+                                            16, d + k, table, masks, taken, given, z);
+                } else if (!took) {
+                    const __m128i v = LoadLast(s, n, rest);
+                    took = TextBlock<true>(v, _mm_srli_si128(v, 1), s + i, static_cast<unsigned>(rest), d + k,
+                                           table, masks, taken, given, z);
+                }
+                if (took) {
                     if (!zeroSeen && z != std::string_view::npos) {
                         zeroSeen = true;
                         zero = k + z;
@@ -230,26 +421,58 @@ __attribute__((always_inline)) inline bool Convert(std::string_view in, char* ou
 }
 
 #ifdef VDX_TEXT_SIMD
-__attribute__((target("ssse3,popcnt"))) bool ConvertSimd(std::string_view in, char* out, size_t& length, size_t& zero)
+__attribute__((target("ssse3,popcnt"))) bool ConvertSse(std::string_view in, char* out, size_t& length, size_t& zero)
 {
-    return Convert<true>(in, out, length, zero);
+    return Convert<1>(in, out, length, zero);
+}
+
+__attribute__((target("avx2,popcnt"))) bool ConvertAvx2(std::string_view in, char* out, size_t& length, size_t& zero)
+{
+    return Convert<2>(in, out, length, zero);
 }
 #endif
 
+int BestLevel()
+{
+#ifdef VDX_TEXT_SIMD
+    if (Avx2Available()) return 2;
+    if (SseAvailable()) return 1;
+#endif
+    return 0;
+}
+
+int& Level()
+{
+    static int level = BestLevel();
+    return level;
+}
+
 } // namespace
+
+bool UseTextConvSteps(TextConvSteps steps)
+{
+    const int want = steps == TextConvSteps::Best ? BestLevel() : static_cast<int>(steps);
+    if (want > BestLevel()) return false;
+    Level() = want;
+    return true;
+}
 
 bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length, size_t& zero)
 {
 #ifdef VDX_TEXT_SIMD
-    if (SimdAvailable()) return ConvertSimd(in, out, length, zero);
+    switch (Level()) {
+    case 2: return ConvertAvx2(in, out, length, zero);
+    case 1: return ConvertSse(in, out, length, zero);
+    default: break;
+    }
 #endif
-    return Convert<false>(in, out, length, zero);
+    return Convert<0>(in, out, length, zero);
 }
 
 void utf8_to_ansi_fast(std::string_view in, std::string& out)
 {
     // Every character gives one byte and takes at least one.
-    out.resize(in.size());
+    out.resize(in.size() + kConvertSlack);
     size_t k = 0, zero = 0;
     if (utf8_to_ansi_into(in, out.data(), k, zero)) {
         out.resize(k);

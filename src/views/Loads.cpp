@@ -94,7 +94,7 @@ void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TCo
                     break;
                 case TColumnRead::Text: {
                     const std::string text = reader.column_text(index);
-                    char* d = table.BulkStringSpace(text.size());
+                    char* d = table.BulkStringSpace(text.size() + kConvertSlack);
                     size_t n = 0, zero = 0;
                     if (utf8_to_ansi_into(text, d, n, zero)) {
                         n = std::min(n, zero);

@@ -36,6 +36,16 @@ std::string Encode(uint32_t cp)
     return s;
 }
 
+// Every test runs on each code path this processor has.
+class FastTextConv : public ::testing::TestWithParam<TextConvSteps> {
+protected:
+    void SetUp() override
+    {
+        if (!UseTextConvSteps(GetParam())) GTEST_SKIP() << "this processor lacks these steps";
+    }
+    void TearDown() override { UseTextConvSteps(TextConvSteps::Best); }
+};
+
 // The reused buffer starts with stale text longer than any result here.
 void ExpectSame(const std::string& in, const char* what)
 {
@@ -44,7 +54,7 @@ void ExpectSame(const std::string& in, const char* what)
     ASSERT_EQ(out, Reference(in)) << what << ": input of " << in.size() << " bytes";
 }
 
-TEST(FastTextConv, TrickyInputs)
+TEST_P(FastTextConv, TrickyInputs)
 {
     const struct {
         const char* what;
@@ -73,13 +83,17 @@ TEST(FastTextConv, TrickyInputs)
     for (const auto& c : cases) ExpectSame(c.utf8, c.what);
 }
 
-TEST(FastTextConv, EveryCodePointAndEveryBytePair)
+TEST_P(FastTextConv, EveryCodePointAndEveryBytePair)
 {
     for (uint32_t cp = 0; cp < 0x10000; ++cp) {
         const std::string e = Encode(cp);
         ExpectSame(e, "code point alone");
         ExpectSame("abcdefgh" + e + "ijklmnop", "code point between words");
         ExpectSame(e.substr(0, e.size() - 1) + "z", "code point cut short");
+        // At every place of the longest vector step, the far end of it included.
+        const std::string before(cp % 40, 'x'), after(40, 'y');
+        ExpectSame(before + e + after, "code point inside a long text");
+        ExpectSame(before + e.substr(0, e.size() - 1) + after, "code point cut short inside a long text");
     }
     for (uint32_t cp = 0x10000; cp < 0x110000; cp += 0x3FF) ExpectSame("q" + Encode(cp) + "q", "outside the plane");
     for (uint32_t pair = 0; pair < 0x10000; ++pair) {
@@ -89,7 +103,7 @@ TEST(FastTextConv, EveryCodePointAndEveryBytePair)
     }
 }
 
-TEST(FastTextConv, RandomBytes)
+TEST_P(FastTextConv, RandomBytes)
 {
     // Bytes that start, continue, end or break sequences, with plenty of ASCII.
     const unsigned char alphabet[] = {'a', ' ', 0, 0x7F, 0x80, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2, 0xD0, 0xD1, 0xDF,
@@ -105,7 +119,7 @@ TEST(FastTextConv, RandomBytes)
     }
 }
 
-TEST(FastTextConv, RandomText)
+TEST_P(FastTextConv, RandomText)
 {
     // Mostly ASCII and Cyrillic as in the logs, with the other kinds of character and a
     // rare bad byte, so that every place in an eight-byte step meets every kind.
@@ -128,7 +142,7 @@ TEST(FastTextConv, RandomText)
     }
 }
 
-TEST(FastTextConv, IntoABufferWithTheFirstZero)
+TEST_P(FastTextConv, IntoABufferWithTheFirstZero)
 {
     // Runs of ASCII, Cyrillic (sixteen-byte blocks and their edges) and zeros anywhere.
     const std::string pieces[] = {"a", "abcdefghijklmnop", std::string(1, '\0'), Encode(0x416), Encode(0x401),
@@ -143,12 +157,23 @@ TEST(FastTextConv, IntoABufferWithTheFirstZero)
             s += k < 4 ? Encode(0x410 + static_cast<uint32_t>((run + i) % 64)) : k < 7 ? std::string("x") : pieces[pick(gen)];
         }
         const std::string expected = Reference(s);
-        std::string out(s.size() + 1, '#');
+        std::string out(s.size() + kConvertSlack, '#');
         size_t length = 0, zero = 0;
         if (!utf8_to_ansi_into(s, out.data(), length, zero)) continue; // left to the general conversion
         ASSERT_EQ(out.substr(0, length), expected) << run;
         ASSERT_EQ(zero, expected.find('\0')) << run;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Steps, FastTextConv,
+                         ::testing::Values(TextConvSteps::Plain, TextConvSteps::Sse, TextConvSteps::Avx2),
+                         [](const ::testing::TestParamInfo<TextConvSteps>& info) {
+                             switch (info.param) {
+                             case TextConvSteps::Plain: return "Plain";
+                             case TextConvSteps::Sse: return "Sse";
+                             case TextConvSteps::Avx2: return "Avx2";
+                             default: return "Best";
+                             }
+                         });
 
 } // namespace
