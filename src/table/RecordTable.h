@@ -190,6 +190,7 @@ private:
     TRecord* MakeRecord(int32_t identity);
     unsigned char* Allocate(size_t bytes);
     void NewChunk(size_t bytes);
+    unsigned char* Populate(unsigned char* upTo);
     void RowRoom(size_t bytes);
     void SetPresent(const TRecordField& field)
     {
@@ -216,6 +217,7 @@ private:
     std::vector<Chunk> chunks_;
     unsigned char* arenaNext_ = nullptr;
     unsigned char* arenaEnd_ = nullptr;
+    unsigned char* populated_ = nullptr;   // end of the current chunk's memory faulted in ahead
     size_t arenaReserved_ = 0;
     // The row being built by the bulk path: its block, string bytes so far, next string slot.
     unsigned char* row_ = nullptr;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,48 @@ TEST(RecordTable, StoredRecordsHoldOnlyTheirBytes)
     EXPECT_EQ(log.t.GetString(log.t.RecordAt(0), log.body), "hello");
     EXPECT_EQ(log.t.GetString(log.t.RecordAt(0), log.nick), "me");
     EXPECT_TRUE(log.t.IsNull(log.t.RecordAt(0), log.file));
+}
+
+// Tens of megabytes built in place: rows cross the steps in which memory is faulted in ahead
+// and move to new chunks, with records appended one by one in between; all read back whole.
+TEST(RecordTable, BulkRowsAcrossChunksReadBackWhole)
+{
+    LogTable log;
+    log.t.OpenTable();
+    log.t.FreezeControls();
+    const auto bodyOf = [](int i) { return std::string(static_cast<size_t>(200 + i % 800), static_cast<char>('a' + i % 26)); };
+    constexpr int kRows = 40000;
+    log.t.BulkBegin();
+    for (int i = 0; i < kRows; ++i) {
+        if (i % 5000 == 4999) {
+            log.t.BeginAppend();
+            log.t.SetInteger(log.id, -i);
+            log.t.SetString(log.nick, "one by one");
+            log.t.PostRecord();
+            log.t.BulkBegin();
+        }
+        log.t.BulkRowStart();
+        log.t.BulkInteger(log.id, i);
+        const std::string body = bodyOf(i);
+        char* d = log.t.BulkStringSpace(body.size());
+        std::memcpy(d, body.data(), body.size());
+        log.t.BulkString(log.body, body.size());
+        log.t.BulkRowEnd();
+    }
+    log.t.ReleaseControls();
+    ASSERT_EQ(log.t.GetRecordCount(), kRows + kRows / 5000);
+    int bulk = 0;
+    for (int r = 0; r < log.t.GetRecordCount(); ++r) {
+        const TRecord* rec = log.t.RecordAt(r);
+        if (log.t.GetInteger(rec, log.id) < 0) {
+            ASSERT_EQ(log.t.GetString(rec, log.nick), "one by one") << r;
+            continue;
+        }
+        ASSERT_EQ(log.t.GetInteger(rec, log.id), bulk) << r;
+        ASSERT_EQ(log.t.GetString(rec, log.body), bodyOf(bulk)) << r;
+        ASSERT_TRUE(log.t.IsNull(rec, log.nick)) << r;
+        ++bulk;
+    }
 }
 
 TEST(RecordTable, RecordWithoutValuesIsNull)
