@@ -30,6 +30,9 @@ const unsigned char* BmpTable()
     return table->data();
 }
 
+// Made once at start, so that no conversion pays for asking whether they are made.
+const unsigned char* const kBmp = BmpTable();
+
 bool Continuation(unsigned char b) { return (b & 0xC0) == 0x80; }
 
 
@@ -55,9 +58,14 @@ const unsigned char (*GatherMasks())[16]
     return masks.get();
 }
 
+const unsigned char (*const kGather)[16] = GatherMasks();
+
 bool SseAvailable()
 {
-    static const bool available = __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    static const bool available = [] {
+        __builtin_cpu_init(); // may run before the constructors that set it up
+        return __builtin_cpu_supports("ssse3") && __builtin_cpu_supports("popcnt");
+    }();
     return available;
 }
 
@@ -78,6 +86,8 @@ const unsigned char (*ShiftDownMasks())[16]
     }();
     return reinterpret_cast<const unsigned char(*)[16]>(masks.data());
 }
+
+const unsigned char (*const kShiftDown)[16] = ShiftDownMasks();
 
 // The `rest` (1 to 15) bytes at s in a vector, zeros after them, read without touching
 // a byte past the text.
@@ -115,7 +125,7 @@ __attribute__((target("ssse3,popcnt"))) inline __m128i LoadLast(const unsigned c
 {
     if (n >= 16)
         return _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s + n - 16)),
-                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(ShiftDownMasks()[16 - rest])));
+                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(kShiftDown[16 - rest])));
     return LoadShort(s + n - rest, rest);
 }
 
@@ -305,7 +315,7 @@ __attribute__((always_inline)) inline bool Convert(std::string_view in, char* ou
     const auto* s = reinterpret_cast<const unsigned char*>(in.data());
     const size_t n = in.size();
     auto* d = reinterpret_cast<unsigned char*>(out);
-    const unsigned char* table = BmpTable();
+    const unsigned char* table = kBmp;
     const unsigned char* cyrillic = table + 0x400;   // U+0400 to U+047F
     size_t i = 0, k = 0;
     zero = std::string_view::npos;
@@ -313,7 +323,7 @@ __attribute__((always_inline)) inline bool Convert(std::string_view in, char* ou
 #ifdef VDX_TEXT_SIMD
     size_t simdFrom = 0;     // after a block it could not take, plain steps past it first
     const unsigned char(*masks)[16] = nullptr;
-    if constexpr (Level > 0) masks = GatherMasks();
+    if constexpr (Level > 0) masks = kGather;
 #endif
     while (i < n) {
 #ifdef VDX_TEXT_SIMD
@@ -420,6 +430,11 @@ __attribute__((always_inline)) inline bool Convert(std::string_view in, char* ou
     return true;
 }
 
+bool ConvertPlain(std::string_view in, char* out, size_t& length, size_t& zero)
+{
+    return Convert<0>(in, out, length, zero);
+}
+
 #ifdef VDX_TEXT_SIMD
 __attribute__((target("ssse3,popcnt"))) bool ConvertSse(std::string_view in, char* out, size_t& length, size_t& zero)
 {
@@ -441,11 +456,7 @@ int BestLevel()
     return 0;
 }
 
-int& Level()
-{
-    static int level = BestLevel();
-    return level;
-}
+int level = BestLevel();
 
 } // namespace
 
@@ -453,20 +464,25 @@ bool UseTextConvSteps(TextConvSteps steps)
 {
     const int want = steps == TextConvSteps::Best ? BestLevel() : static_cast<int>(steps);
     if (want > BestLevel()) return false;
-    Level() = want;
+    level = want;
     return true;
+}
+
+TextConverter CurrentTextConverter()
+{
+#ifdef VDX_TEXT_SIMD
+    switch (level) {
+    case 2: return ConvertAvx2;
+    case 1: return ConvertSse;
+    default: break;
+    }
+#endif
+    return ConvertPlain;
 }
 
 bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length, size_t& zero)
 {
-#ifdef VDX_TEXT_SIMD
-    switch (Level()) {
-    case 2: return ConvertAvx2(in, out, length, zero);
-    case 1: return ConvertSse(in, out, length, zero);
-    default: break;
-    }
-#endif
-    return Convert<0>(in, out, length, zero);
+    return CurrentTextConverter()(in, out, length, zero);
 }
 
 void utf8_to_ansi_fast(std::string_view in, std::string& out)

@@ -19,6 +19,11 @@ constexpr size_t kConvertSlack = 16;
 // sequences and ill-formed input.
 bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length, size_t& zero);
 
+// utf8_to_ansi_into on the code path now in use, to call directly: a load takes it once
+// rather than choosing the path for every text.
+using TextConverter = bool (*)(std::string_view in, char* out, size_t& length, size_t& zero);
+TextConverter CurrentTextConverter();
+
 // The conversion's code paths, for tests: plain steps, sixteen-byte vector steps, and
 // thirty-two-byte ones; Best, the default, is the most this processor has. False, changing
 // nothing, when the processor lacks the steps asked for.

@@ -5,6 +5,7 @@
 #include "views/Tables.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
@@ -67,13 +68,21 @@ bool BulkFits(const TRecordTable& table, const std::vector<TColumnMapping>& colu
 // SetString keeps a value up to its first zero byte, cut to the field's size.
 size_t KeptLength(const char* p, size_t n)
 {
-    if (const void* zero = std::memchr(p, 0, n)) n = static_cast<size_t>(static_cast<const char*>(zero) - p);
+    // Mostly short texts (dates): eight bytes a step, without a call.
+    size_t i = 0;
+    for (uint64_t w; i + 8 <= n; i += 8) {
+        std::memcpy(&w, p + i, 8);
+        if ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) break;
+    }
+    for (; i < n; ++i)
+        if (p[i] == 0) return i;
     return n;
 }
 
 void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TColumnMapping>& columns)
 {
     std::string ansi;
+    const TextConverter convert = CurrentTextConverter();
     bool started = false;
     while (reader.next_row()) {
         if (!started) {
@@ -96,7 +105,7 @@ void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TCo
                     const std::string text = reader.column_text(index);
                     char* d = table.BulkStringSpace(text.size() + kConvertSlack);
                     size_t n = 0, zero = 0;
-                    if (utf8_to_ansi_into(text, d, n, zero)) {
+                    if (convert(text, d, n, zero)) {
                         n = std::min(n, zero);
                     } else {
                         utf8_to_ansi_fast(text, ansi);

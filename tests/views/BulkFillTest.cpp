@@ -24,7 +24,7 @@ std::unique_ptr<TRecordTable> MakeTable()
     t->AddField("f", ftFloat);
     t->AddField("unused", ftString, 5);
     t->AddField("b", ftString, 4000);
-    t->AddField("raw", ftString, 6);
+    t->AddField("raw", ftString, 12);
     t->AddField("m", ftInteger);
     return t;
 }
@@ -64,10 +64,12 @@ protected:
                           " (1, 'abc', 10, 'Сообщение', '2024-1', 7),\n"
                           " (NULL, NULL, NULL, NULL, NULL, NULL),\n"
                           " (-5, '', 9007199254740993, '', '', 0),\n"
-                          " (2, 'ЖжЖжЖжЖжЖж', 1, 'x', 'raw-too-long', 1),\n"        // cut after conversion
+                          " (2, 'ЖжЖжЖжЖжЖж', 1, 'x', 'raw-text-too-long', 1),\n"        // cut after conversion
                           " (3, CAST(X'61006263' AS TEXT), 2, CAST(X'D0960044' AS TEXT), CAST(X'7800' AS TEXT), 2),\n"
                           " (4, CAST(X'C0AF41' AS TEXT), 3, CAST(X'EDA080' AS TEXT), CAST(X'FF' AS TEXT), 3),\n"
-                          " (5, 'a😀b', 4, 'F0' || CAST(X'F09F9880' AS TEXT), 'e', 4);\n"
+                          " (5, 'a😀b', 4, 'F0' || CAST(X'F09F9880' AS TEXT), 'e', 4),\n"
+                          " (6, 'z', 5, CAST(X'41424344454647484900' AS TEXT) || 'tail after the zero byte',"
+                          "  CAST(X'4142430044454647484A4B4C' AS TEXT), 5);\n"
                           "WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 300)\n"
                           "INSERT INTO t SELECT 100 + i, 'r' || i, i, substr(replace(hex(zeroblob(2000)), '0', 'Ё'), 1, "
                           "  1000 + i * 10), 'd', i FROM k;\n";
