@@ -129,6 +129,36 @@ __attribute__((target("ssse3,popcnt"))) inline __m128i LoadLast(const unsigned c
     return LoadShort(s + n - rest, rest);
 }
 
+// The characters of a step outside ASCII and А-я (bits of `special`, by input place), each
+// looked up and written where it lands among the kept bytes. False for an encoded
+// surrogate or an overlong three-byte form.
+__attribute__((target("popcnt"))) inline bool RareCharacters(const unsigned char* s, unsigned char* d,
+                                                          const unsigned char* table, uint32_t special,
+                                                          uint32_t keep)
+{
+    for (uint32_t rest = special; rest; rest &= rest - 1) {
+        const unsigned p = static_cast<unsigned>(__builtin_ctz(rest));
+        const unsigned c = s[p], b1 = s[p + 1];
+        unsigned cp;
+        if (c < 0xE0) {
+            cp = ((c & 0x1F) << 6) | (b1 & 0x3F);
+        } else {
+            if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F)) return false;
+            cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (s[p + 2] & 0x3F);
+        }
+        d[__builtin_popcount(keep & ((1u << p) - 1))] = table[cp];
+    }
+    return true;
+}
+
+// Output place of the first zero byte of a step (npos when none).
+__attribute__((target("popcnt"))) inline size_t OutputPlace(uint32_t zeros, uint32_t keep)
+{
+    const uint32_t z = zeros & keep;
+    return z ? static_cast<size_t>(__builtin_popcount(keep & ((1u << __builtin_ctz(z)) - 1)))
+             : std::string_view::npos;
+}
+
 // One step over the text bytes in v: the first `avail` (1 to 16) of the text at s, with
 // `next` holding the bytes from s + 1 (lane 15 of next is read only for a lead in lane 15,
 // which the step leaves to the next one). Takes ASCII and every two- and three-byte
@@ -199,23 +229,10 @@ __attribute__((target("ssse3,popcnt"))) inline bool TextBlock(__m128i v, __m128i
     const unsigned n0 = static_cast<unsigned>(__builtin_popcount(m0));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d), lo);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n0), hi);
-    for (unsigned rest = special; rest; rest &= rest - 1) {
-        const unsigned p = static_cast<unsigned>(__builtin_ctz(rest));
-        const unsigned c = s[p], b1 = s[p + 1];
-        unsigned cp;
-        if (c < 0xE0) {
-            cp = ((c & 0x1F) << 6) | (b1 & 0x3F);
-        } else {
-            if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F)) return false;
-            cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (s[p + 2] & 0x3F);
-        }
-        d[__builtin_popcount(keep & ((1u << p) - 1))] = table[cp];
-    }
+    if (!RareCharacters(s, d, table, special, keep)) return false;
     taken = len;
     given = n0 + static_cast<unsigned>(__builtin_popcount(m1));
-    const unsigned z = zeros & keep;
-    zero = z ? static_cast<size_t>(__builtin_popcount(keep & ((1u << __builtin_ctz(z)) - 1)))
-             : std::string_view::npos;
+    zero = OutputPlace(zeros, keep);
     return true;
 }
 
@@ -283,23 +300,10 @@ __attribute__((target("avx2,popcnt"))) inline bool TextBlock32(const unsigned ch
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n0), _mm_unpackhi_epi64(lo, lo));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n1), hi);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(d + n2), _mm_unpackhi_epi64(hi, hi));
-    for (uint32_t rest = special; rest; rest &= rest - 1) {
-        const unsigned p = static_cast<unsigned>(__builtin_ctz(rest));
-        const unsigned c = s[p], b1 = s[p + 1];
-        unsigned cp;
-        if (c < 0xE0) {
-            cp = ((c & 0x1F) << 6) | (b1 & 0x3F);
-        } else {
-            if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F)) return false;
-            cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (s[p + 2] & 0x3F);
-        }
-        d[__builtin_popcount(keep & ((1u << p) - 1))] = table[cp];
-    }
+    if (!RareCharacters(s, d, table, special, keep)) return false;
     taken = len;
     given = n2 + static_cast<unsigned>(__builtin_popcount(m3));
-    const uint32_t z = zeros & keep;
-    zero = z ? static_cast<size_t>(__builtin_popcount(keep & ((1u << __builtin_ctz(z)) - 1)))
-             : std::string_view::npos;
+    zero = OutputPlace(zeros, keep);
     return true;
 }
 #endif
