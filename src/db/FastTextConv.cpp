@@ -75,6 +75,13 @@ bool Avx2Available()
     return available;
 }
 
+bool Avx512Available()
+{
+    static const bool available = Avx2Available() && __builtin_cpu_supports("bmi2") &&
+                                  __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
+    return available;
+}
+
 // pshufb masks that move a vector's bytes down by 0 to 15 places, zeros coming in.
 const unsigned char (*ShiftDownMasks())[16]
 {
@@ -133,11 +140,11 @@ __attribute__((target("ssse3,popcnt"))) inline __m128i LoadLast(const unsigned c
 // looked up and written where it lands among the kept bytes. False for an encoded
 // surrogate or an overlong three-byte form.
 __attribute__((target("popcnt"))) inline bool RareCharacters(const unsigned char* s, unsigned char* d,
-                                                          const unsigned char* table, uint32_t special,
-                                                          uint32_t keep)
+                                                          const unsigned char* table, uint64_t special,
+                                                          uint64_t keep)
 {
-    for (uint32_t rest = special; rest; rest &= rest - 1) {
-        const unsigned p = static_cast<unsigned>(__builtin_ctz(rest));
+    for (uint64_t rest = special; rest; rest &= rest - 1) {
+        const unsigned p = static_cast<unsigned>(__builtin_ctzll(rest));
         const unsigned c = s[p], b1 = s[p + 1];
         unsigned cp;
         if (c < 0xE0) {
@@ -146,16 +153,16 @@ __attribute__((target("popcnt"))) inline bool RareCharacters(const unsigned char
             if ((c == 0xE0 && b1 < 0xA0) || (c == 0xED && b1 > 0x9F)) return false;
             cp = ((c & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (s[p + 2] & 0x3F);
         }
-        d[__builtin_popcount(keep & ((1u << p) - 1))] = table[cp];
+        d[__builtin_popcountll(keep & ((uint64_t(1) << p) - 1))] = table[cp];
     }
     return true;
 }
 
 // Output place of the first zero byte of a step (npos when none).
-__attribute__((target("popcnt"))) inline size_t OutputPlace(uint32_t zeros, uint32_t keep)
+__attribute__((target("popcnt"))) inline size_t OutputPlace(uint64_t zeros, uint64_t keep)
 {
-    const uint32_t z = zeros & keep;
-    return z ? static_cast<size_t>(__builtin_popcount(keep & ((1u << __builtin_ctz(z)) - 1)))
+    const uint64_t z = zeros & keep;
+    return z ? static_cast<size_t>(__builtin_popcountll(keep & ((uint64_t(1) << __builtin_ctzll(z)) - 1)))
              : std::string_view::npos;
 }
 
@@ -306,13 +313,84 @@ __attribute__((target("avx2,popcnt"))) inline bool TextBlock32(const unsigned ch
     zero = OutputPlace(zeros, keep);
     return true;
 }
+
+#define VDX_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vbmi2,bmi,bmi2,popcnt")))
+
+// The whole conversion in steps of sixty-four bytes: masked loads read the last step without
+// touching a byte past the text, and one compress packs what each step keeps. A step takes
+// ASCII and the two- and three-byte sequences that end within it; anything else (four-byte
+// or ill-formed sequences, overlong forms, surrogates) leaves the text to the general
+// conversion.
+VDX_AVX512 bool ConvertAvx512(std::string_view in, char* out, size_t& length, size_t& zero)
+{
+    const auto* s = reinterpret_cast<const unsigned char*>(in.data());
+    const size_t n = in.size();
+    auto* d = reinterpret_cast<unsigned char*>(out);
+    const __m512i one = _mm512_set1_epi8(1), c0 = _mm512_set1_epi8(char(0xC0));
+    size_t i = 0, k = 0;
+    zero = std::string_view::npos;
+    while (i < n) {
+        const size_t rest = n - i;
+        const bool last = rest <= 64;
+        const uint64_t avail = last ? _bzhi_u64(~uint64_t(0), static_cast<unsigned>(rest)) : ~uint64_t(0);
+        const __m512i v = _mm512_maskz_loadu_epi8(avail, s + i);
+        const uint64_t high = _mm512_movepi8_mask(v);
+        // Signed bytes: continuations are below C0, three-byte leads above DF, longer above EF.
+        const uint64_t cont = _mm512_cmplt_epi8_mask(v, c0);
+        const uint64_t lead3 = _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8(char(0xDF))) & high;
+        const uint64_t longer = _mm512_cmpgt_epi8_mask(v, _mm512_set1_epi8(char(0xEF))) & high;
+        const uint64_t overlong = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v, one), _mm512_set1_epi8(char(0xC1)));
+        if (longer | overlong) return false;
+        const uint64_t lead2 = high & ~cont & ~lead3;
+        // A character that runs past the step is left to the next one; past the text, it is
+        // cut short, which the general conversion decides.
+        unsigned len;
+        if (last) {
+            const uint64_t cut = (lead2 & (avail ^ (avail >> 1))) | (lead3 & (avail ^ (avail >> 2)));
+            len = cut ? static_cast<unsigned>(__builtin_ctzll(cut)) : static_cast<unsigned>(rest);
+        } else {
+            const unsigned c64 = Continuation(s[i + 64]), c63 = Continuation(s[i + 63]);
+            len = 64 - c64 - (c64 & c63);
+        }
+        if (len == 0) return false;
+        const uint64_t range = _bzhi_u64(~uint64_t(0), len);
+        const uint64_t leads2 = lead2 & range, leads3 = lead3 & range;
+        // Leads whose continuations would lie past the sixty-four: s[64] did not continue them.
+        if ((leads2 >> 63) | (leads3 >> 62)) return false;
+        if ((cont & range) != (((leads2 | leads3) << 1) | (leads3 << 2))) return false;
+
+        // А-я: D0 or D1 with an offset from U+0400 (idx) of 10-4F; idx + 70 is then below C0
+        // as a signed byte, and idx + B0 is the 1251 letter.
+        const __m512i next = _mm512_maskz_loadu_epi8(last ? avail >> 1 : ~uint64_t(0), s + i + 1);
+        const uint64_t isD = _mm512_cmpeq_epi8_mask(_mm512_or_si512(v, one), _mm512_set1_epi8(char(0xD1)));
+        const __m512i idx = _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(v, one), 6),
+                                            _mm512_and_si512(next, _mm512_set1_epi8(0x3F)));
+        const __m512i u = _mm512_add_epi8(idx, _mm512_set1_epi8(0x70));
+        const uint64_t linear = isD & _mm512_cmplt_epi8_mask(u, c0);
+        const __m512i converted = _mm512_mask_add_epi8(v, linear, u, _mm512_set1_epi8(0x40));
+        const uint64_t keep = ~cont & range;
+        const unsigned given = static_cast<unsigned>(__builtin_popcountll(keep));
+        _mm512_mask_storeu_epi8(d + k, _bzhi_u64(~uint64_t(0), given), _mm512_maskz_compress_epi8(keep, converted));
+        const uint64_t special = (leads2 & ~linear) | leads3;
+        if (special && !RareCharacters(s + i, d + k, kBmp, special, keep)) return false;
+        if (zero == std::string_view::npos) {
+            const uint64_t zeros = _mm512_mask_cmpeq_epi8_mask(range, v, _mm512_setzero_si512());
+            if (zeros) zero = k + OutputPlace(zeros, keep);
+        }
+        i += len;
+        k += given;
+    }
+    length = k;
+    return true;
+}
 #endif
 
 } // namespace
 
 namespace {
 
-// Level 0: plain steps; 1: sixteen-byte vector steps; 2: thirty-two-byte ones as well.
+// Level 0: plain steps; 1: sixteen-byte vector steps; 2: thirty-two-byte ones as well;
+// 3: ConvertAvx512 alone.
 template <int Level>
 __attribute__((always_inline)) inline bool Convert(std::string_view in, char* out, size_t& length, size_t& zero)
 {
@@ -454,6 +532,7 @@ __attribute__((target("avx2,popcnt"))) bool ConvertAvx2(std::string_view in, cha
 int BestLevel()
 {
 #ifdef VDX_TEXT_SIMD
+    if (Avx512Available()) return 3;
     if (Avx2Available()) return 2;
     if (SseAvailable()) return 1;
 #endif
@@ -476,6 +555,7 @@ TextConverter CurrentTextConverter()
 {
 #ifdef VDX_TEXT_SIMD
     switch (level) {
+    case 3: return ConvertAvx512;
     case 2: return ConvertAvx2;
     case 1: return ConvertSse;
     default: break;

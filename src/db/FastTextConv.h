@@ -24,8 +24,9 @@ bool utf8_to_ansi_into(std::string_view in, char* out, size_t& length, size_t& z
 using TextConverter = bool (*)(std::string_view in, char* out, size_t& length, size_t& zero);
 TextConverter CurrentTextConverter();
 
-// The conversion's code paths, for tests: plain steps, sixteen-byte vector steps, and
-// thirty-two-byte ones; Best, the default, is the most this processor has. False, changing
+// The conversion's code paths, for tests: plain steps, sixteen-byte vector steps,
+// thirty-two-byte ones, and sixty-four-byte ones; Best, the default, is the most this
+// processor has. False, changing
 // nothing, when the processor lacks the steps asked for.
-enum class TextConvSteps { Plain, Sse, Avx2, Best };
+enum class TextConvSteps { Plain, Sse, Avx2, Avx512, Best };
 bool UseTextConvSteps(TextConvSteps steps);

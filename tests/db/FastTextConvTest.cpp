@@ -91,7 +91,7 @@ TEST_P(FastTextConv, EveryCodePointAndEveryBytePair)
         ExpectSame("abcdefgh" + e + "ijklmnop", "code point between words");
         ExpectSame(e.substr(0, e.size() - 1) + "z", "code point cut short");
         // At every place of the longest vector step, the far end of it included.
-        const std::string before(cp % 40, 'x'), after(40, 'y');
+        const std::string before(cp % 72, 'x'), after(72, 'y');
         ExpectSame(before + e + after, "code point inside a long text");
         ExpectSame(before + e.substr(0, e.size() - 1) + after, "code point cut short inside a long text");
     }
@@ -126,7 +126,7 @@ TEST_P(FastTextConv, RandomText)
     const uint32_t samples[] = {'a', ' ', '\\', '0', 0, 0x7F, 0x401, 0x410, 0x42F, 0x430, 0x44F, 0x451,
                                 0xA0, 0xA4, 0x80, 0x7FF, 0x800, 0x2116, 0x20AC, 0xFFFD, 0x1F600};
     std::mt19937 gen(77);
-    std::uniform_int_distribution<int> length(0, 60), pick(0, sizeof samples / sizeof samples[0] - 1),
+    std::uniform_int_distribution<int> length(0, 90), pick(0, sizeof samples / sizeof samples[0] - 1),
         kind(0, 99);
     for (int run = 0; run < 20000; ++run) {
         std::string s;
@@ -166,12 +166,14 @@ TEST_P(FastTextConv, IntoABufferWithTheFirstZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, FastTextConv,
-                         ::testing::Values(TextConvSteps::Plain, TextConvSteps::Sse, TextConvSteps::Avx2),
+                         ::testing::Values(TextConvSteps::Plain, TextConvSteps::Sse, TextConvSteps::Avx2,
+                                           TextConvSteps::Avx512),
                          [](const ::testing::TestParamInfo<TextConvSteps>& info) {
                              switch (info.param) {
                              case TextConvSteps::Plain: return "Plain";
                              case TextConvSteps::Sse: return "Sse";
                              case TextConvSteps::Avx2: return "Avx2";
+                             case TextConvSteps::Avx512: return "Avx512";
                              default: return "Best";
                              }
                          });
