@@ -118,10 +118,12 @@ void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TCo
                     break;
                 }
                 case TColumnRead::RawText: {
+                    // Measured from the text just read, not from the record's fresh memory.
                     const std::string text = reader.column_text(index);
-                    char* d = table.BulkStringSpace(text.size());
-                    if (!text.empty()) std::memcpy(d, text.data(), text.size());
-                    table.BulkString(field, std::min(KeptLength(d, text.size()), static_cast<size_t>(field.Size)));
+                    const size_t n = std::min(KeptLength(text.data(), text.size()), static_cast<size_t>(field.Size));
+                    char* d = table.BulkStringSpace(n);
+                    if (n) std::memcpy(d, text.data(), n);
+                    table.BulkString(field, n);
                     break;
                 }
                 }
