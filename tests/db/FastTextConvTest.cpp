@@ -94,6 +94,10 @@ TEST_P(FastTextConv, EveryCodePointAndEveryBytePair)
         const std::string before(cp % 72, 'x'), after(72, 'y');
         ExpectSame(before + e + after, "code point inside a long text");
         ExpectSame(before + e.substr(0, e.size() - 1) + after, "code point cut short inside a long text");
+        // At every place of the step that ends a long text, and cut short by its end.
+        const std::string start(40 + cp % 8, 'x'), end(cp % 34, 'y');
+        ExpectSame(start + e + end, "code point near the end of a long text");
+        ExpectSame(start + e.substr(0, e.size() - 1), "code point cut short by the end of a long text");
     }
     for (uint32_t cp = 0x10000; cp < 0x110000; cp += 0x3FF) ExpectSame("q" + Encode(cp) + "q", "outside the plane");
     for (uint32_t pair = 0; pair < 0x10000; ++pair) {
