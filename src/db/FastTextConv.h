@@ -26,7 +26,6 @@ TextConverter CurrentTextConverter();
 
 // The conversion's code paths, for tests: plain steps, sixteen-byte vector steps,
 // thirty-two-byte ones, and sixty-four-byte ones; Best, the default, is the most this
-// processor has. False, changing
-// nothing, when the processor lacks the steps asked for.
+// processor has. False, changing nothing, when the processor lacks the steps asked for.
 enum class TextConvSteps { Plain, Sse, Avx2, Avx512, Best };
 bool UseTextConvSteps(TextConvSteps steps);
