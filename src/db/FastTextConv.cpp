@@ -389,8 +389,8 @@ VDX_AVX512 bool ConvertAvx512(std::string_view in, char* out, size_t& length, si
 
 namespace {
 
-// Level 0: plain steps; 1: sixteen-byte vector steps; 2: thirty-two-byte ones as well;
-// 3: ConvertAvx512 alone.
+// Level 0: plain steps; 1: sixteen-byte vector steps; 2: thirty-two-byte ones as well.
+// ConvertAvx512 (level 3) has a loop of its own.
 template <int Level>
 __attribute__((always_inline)) inline bool Convert(std::string_view in, char* out, size_t& length, size_t& zero)
 {
