@@ -79,7 +79,9 @@ void TVandrixDiscover::BuildLayout()
     QFont font("MS Sans Serif");
     font.setPointSize(8);
     setFont(font);
-    setGeometry(108, 209, 774, 530);
+    // The designed position is the frame's; the size is the client area's.
+    resize(774, 530);
+    move(108, 209);
     setWindowIcon(QIcon(":/icons/vandrix-discover.png"));
 
     m_DupMemoryData = MakeDupTable();
@@ -191,10 +193,11 @@ void TVandrixDiscover::BuildLayout()
     }
     m_MainPageControl->addTab(m_LogTabSheet, Q("Логи"));
 
-    // Designed tab orders within each parent.
+    // Designed tab orders: the log page's strip (button, limit box) before its grid, the
+    // statistics page's grid before its strip.
     setTabOrder(m_SearchButton, m_LimitBox);
-    setTabOrder(m_LogFilterPanel, m_LogsDBGrid);
-    setTabOrder(m_FilterPanel, m_vdx_ratio_DBGrid);
+    setTabOrder(m_LimitBox, m_LogsDBGrid);
+    setTabOrder(m_vdx_ratio_DBGrid, m_ShowAllIP);
 
     connect(m_MainPageControl, &QTabWidget::currentChanged, this, [this](int) {
         if (!programSelectsPage_)
@@ -211,9 +214,10 @@ void TVandrixDiscover::SelectPage(int index)
 
 void TVandrixDiscover::keyPressEvent(QKeyEvent* event)
 {
-    // Enter that no control consumed presses the window's default button.
+    // Enter that no control consumed presses the window's default button; the keypad's
+    // Enter as well as the main one.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        event->modifiers() == Qt::NoModifier) {
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         m_SearchButton->click();
         return;
     }

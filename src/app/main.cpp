@@ -4,5 +4,5 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    return RunVandrixDiscover();
+    return RunVandrixDiscover(QApplication::arguments());
 }

@@ -12,6 +12,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QToolBar>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <vector>
@@ -76,10 +77,19 @@ TEST_F(MainWindow, PagesToolTipStripsAndLimitBoxAreAsDesigned)
     QTest::keyClicks(limit, "55");
     EXPECT_EQ(limit->currentText(), "100");
 
-    // Tab order on the log strip: the button, then the limit box, then the grid.
+    // Tab order on the log page: the button, then the limit box, then the grid.
     window->m_SearchButton->setFocus();
     QTest::keyClick(window->m_SearchButton, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), window->m_LimitBox);
+    QTest::keyClick(window->m_LimitBox, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->m_LogsDBGrid);
+    // On the statistics page the grid comes first, then the strip's check box.
+    SelectPageByUser(1);
+    window->m_vdx_ratio_DBGrid->setFocus();
+    QTest::keyClick(window->m_vdx_ratio_DBGrid, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), window->m_ShowAllIP);
+    QTest::keyClick(window->m_ShowAllIP, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), window->m_vdx_ratio_DBGrid);
 
     // Strips stand above their grids.
     SelectPageByUser(1);
@@ -88,6 +98,21 @@ TEST_F(MainWindow, PagesToolTipStripsAndLimitBoxAreAsDesigned)
     SelectPageByUser(2);
     EXPECT_LT(window->m_LogFilterPanel->geometry().bottom(), window->m_LogsDBGrid->geometry().top());
     EXPECT_EQ(window->m_LogFilterPanel->height(), 39);
+}
+
+TEST_F(MainWindow, FrameStandsAtTheDesignedPlaceAroundTheDesignedClientArea)
+{
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(108, 209));
+    EXPECT_EQ(window->pos(), QPoint(108, 209));
+    EXPECT_EQ(window->size(), QSize(774, 530));
+    // The frame's size is the platform's: the client area sits inside it.
+    const QMargins frame(window->geometry().left() - window->frameGeometry().left(),
+                         window->geometry().top() - window->frameGeometry().top(),
+                         window->frameGeometry().right() - window->geometry().right(),
+                         window->frameGeometry().bottom() - window->geometry().bottom());
+    EXPECT_EQ(window->geometry().topLeft(), QPoint(108 + frame.left(), 209 + frame.top()));
+    EXPECT_EQ(window->m_ToolBar->height(), 29);
+    EXPECT_EQ(window->m_MainPageControl->height(), 501);
 }
 
 TEST_F(MainWindow, StatisticsReloadsOnEverySelectionAndShowsNewRows)
@@ -216,11 +241,14 @@ TEST_F(MainWindow, LogLoadsByButtonWithTheChosenLimitAndNoHourglass)
     EXPECT_EQ(window->m_LogsData->GetRecordCount(), 100);   // changing the limit loads nothing
     QTest::keyClick(window.get(), Qt::Key_Return);         // Enter presses "Открыть"
     EXPECT_EQ(window->m_LogsData->GetRecordCount(), 150);
+    folder.ExecLog("delete from vdx_log where id > 120;");
+    QTest::keyClick(window.get(), Qt::Key_Enter, Qt::KeypadModifier);   // so does the keypad's
+    EXPECT_EQ(window->m_LogsData->GetRecordCount(), 120);
     // Leaving the page and coming back keeps the rows without a query.
     folder.ExecLog("delete from vdx_log;");
     SelectPageByUser(0);
     SelectPageByUser(2);
-    EXPECT_EQ(window->m_LogsData->GetRecordCount(), 150);
+    EXPECT_EQ(window->m_LogsData->GetRecordCount(), 120);
     SetScreenCursorHooks({});
 }
 

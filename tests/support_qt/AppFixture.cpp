@@ -100,3 +100,27 @@ BoxSeen WithModalBox(const std::function<void()>& action, int button)
     timer.stop();
     return seen;
 }
+
+void WhileRunning(const std::function<void()>& action, const std::function<bool()>& step)
+{
+    QTimer timer;
+    timer.setInterval(20);
+    int ticks = 0;
+    bool done = false;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        if (done)
+            return;
+        if (step()) {
+            done = true;
+            return;
+        }
+        if (++ticks > 250) {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                modal->close();
+            QApplication::closeAllWindows();
+        }
+    });
+    timer.start();
+    action();
+    timer.stop();
+}

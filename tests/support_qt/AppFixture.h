@@ -35,3 +35,8 @@ struct BoxSeen {
     bool seen = false;
 };
 BoxSeen WithModalBox(const std::function<void()>& action, int button = 0x00000400 /* Ok */);
+
+// Runs `action`; meanwhile `step` is called every 20 ms until it returns true (it finds a
+// window and answers or closes it). After about five seconds without success every window
+// is closed, so that a test fails instead of hanging.
+void WhileRunning(const std::function<void()>& action, const std::function<bool()>& step);

@@ -7,11 +7,14 @@
 #include <QDesktopServices>
 #include <QFont>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPalette>
+#include <QTranslator>
 #include <QUrl>
 #include <exception>
+#include <memory>
 
 QString AnsiToQString(const AnsiString& ansi)
 {
@@ -127,6 +130,25 @@ void InstallQtPlatform()
     const QString th = QLocale::system().groupSeparator();
     if (th.size() == 1 && th[0].unicode() < 128)
         FormatSettings().ThousandSeparator = static_cast<char>(th[0].unicode());
+    InstallQtTranslations(QLocale::system());
+}
+
+bool InstallQtTranslations(const QLocale& locale)
+{
+    static QTranslator* installed = nullptr;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    // The application owns it from here and deletes it with itself.
+    installed = translator.release();
+    installed->setParent(QCoreApplication::instance());
+    QCoreApplication::installTranslator(installed);
+    return true;
 }
 
 namespace {

@@ -4,6 +4,7 @@
 #include "platform/AnsiString.h"
 #include "platform/Colors.h"
 #include <QColor>
+#include <QLocale>
 #include <QString>
 #include <functional>
 
@@ -26,8 +27,13 @@ void ShowException(const Exception& e, QWidget* parent = nullptr);
 void RunHandler(const std::function<void()>& handler, QWidget* parent = nullptr);
 
 // Installs Qt's palette as the system colours, Qt's override cursor as the screen
-// cursor, and the locale's decimal separator.
+// cursor, the locale's decimal separator and Qt's own translations for the system locale.
 void InstallQtPlatform();
+
+// Qt's own texts (standard buttons, file dialogs, command-line help) in the language of
+// `locale`, from the translations Qt was installed with. Replaces what an earlier call
+// installed. False when Qt has no translation for that language (its texts stay English).
+bool InstallQtTranslations(const QLocale& locale);
 
 // The shell's "open" verb: opens a file (a native, UTF-8 path) with the default application.
 // Its result is not examined. Tests may replace the opener.
