@@ -71,6 +71,8 @@ int RunVandrixDiscover(const QStringList& arguments)
                                  "[FOLDER]");
     if (!parser.parse(arguments))
         return CommandLineError(parser.errorText());
+    if (parser.isSet("help-all"))
+        parser.process(arguments);   // Qt lists its own options as well, and ends the program
     if (parser.isSet(help)) {
         Print(stdout, parser.helpText());
         return 0;
