@@ -64,3 +64,28 @@ press() {  # press KEY... on window WID
 }
 
 close_window() { /usr/bin/python3 "$here/xclose.py" "$1"; }
+
+# A demo client folder DIR (ROWS, SEED) whose files client_unchanged DIR checks later.
+make_client() {
+  mkdir -p "$1"
+  "$GEN" "$1" --rows "${2:-500}" --seed "${3:-1}" >/dev/null
+  (cd "$1" && sha256sum Settings/*) >"$1.sha256"
+}
+client_unchanged() {
+  (cd "$1" && sha256sum -c --quiet "$1.sha256") && [ "$(ls -A "$1/Settings" | wc -l)" = 2 ]
+}
+main_window() { wait_window '^Vandrix discover \(r9\) SQLite [0-9.]+$'; }
+
+# Starts EXE on the client folder FOLDER (made by make_client) from the current folder:
+# the window shows, the program runs in FOLDER, closes with status 0 and changed nothing.
+session_on_folder() {
+  local exe=$1 folder=$2 wid
+  "$exe" "$folder" 2>"$work/stderr" &
+  app_pid=$!
+  wid=$(main_window) || { cat "$work/stderr"; fail "main window not shown"; }
+  [ "$(readlink "/proc/$app_pid/cwd")" = "$folder" ] || fail "the program does not run in $folder"
+  close_window "$wid"
+  wait_exit || fail "the window did not close"
+  [ "$exit_status" = 0 ] || fail "exit status $exit_status"
+  client_unchanged "$folder" || fail "client files changed"
+}

@@ -4,9 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 start_xvfb
 export XDG_CONFIG_HOME="$work/config"
-mkdir "$work/client" "$work/elsewhere"
-"$GEN" "$work/client" --rows 300 --seed 5 >/dev/null
-(cd "$work/client" && sha256sum Settings/*) >"$work/before"
+make_client "$work/client" 300 5
+mkdir "$work/elsewhere"
 cd "$work/elsewhere"
 
 "$EXE" --choose-folder 2>"$work/stderr" &
@@ -18,14 +17,14 @@ sleep 0.5
 xdotool type --delay 20 "$work/client"
 sleep 0.3
 press "$chooser" Return
-wid=$(wait_window '^Vandrix discover \(r9\) SQLite [0-9.]+$') || { cat "$work/stderr"; fail "main window not shown"; }
+wid=$(main_window) || { cat "$work/stderr"; fail "main window not shown"; }
 [ "$(readlink "/proc/$app_pid/cwd")" = "$work/client" ] || fail "the program does not run in the chosen folder"
 close_window "$wid"
 wait_exit || fail "the window did not close"
 [ "$exit_status" = 0 ] || fail "exit status $exit_status"
 grep -q "^LastFolder=$work/client\$" "$work/config/vandrix-discover/vandrix-discover.conf" ||
   fail "the chosen folder was not remembered"
-(cd "$work/client" && sha256sum -c --quiet "$work/before") || fail "client files changed"
+client_unchanged "$work/client" || fail "client files changed"
 
 "$EXE" --choose-folder 2>"$work/stderr" &
 app_pid=$!

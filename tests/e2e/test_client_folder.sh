@@ -5,20 +5,11 @@
 # language.
 source "$(dirname "$0")/lib.sh"
 start_xvfb
-mkdir "$work/client" "$work/elsewhere"
-"$GEN" "$work/client" --rows 500 --seed 3 >/dev/null
-(cd "$work/client" && sha256sum Settings/*) >"$work/before"
+make_client "$work/client" 500 3
+mkdir "$work/elsewhere"
 cd "$work/elsewhere"
 
-"$EXE" "$work/client" 2>"$work/stderr" &
-app_pid=$!
-wid=$(wait_window '^Vandrix discover \(r9\) SQLite [0-9.]+$') || { cat "$work/stderr"; fail "main window not shown"; }
-[ "$(readlink "/proc/$app_pid/cwd")" = "$work/client" ] || fail "the program does not run in the client's folder"
-close_window "$wid"
-wait_exit || fail "the window did not close"
-[ "$exit_status" = 0 ] || fail "exit status $exit_status"
-(cd "$work/client" && sha256sum -c --quiet "$work/before") || fail "client files changed"
-[ "$(ls "$work/client/Settings" | wc -l)" = 2 ] || fail "files appeared in Settings: $(ls "$work/client/Settings")"
+session_on_folder "$EXE" "$work/client"
 
 "$EXE" "$work/missing" 2>"$work/stderr" &
 app_pid=$!

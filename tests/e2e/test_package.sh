@@ -46,15 +46,8 @@ exe="$rootfs/usr/bin/vandrix-discover"
 [ "$("$exe" -platform offscreen --version 2>/dev/null)" = "Vandrix discover 1.0.0.9" ] || fail "--version"
 
 start_xvfb
-mkdir "$work/client" "$work/elsewhere"
-"$GEN" "$work/client" --rows 500 --seed 11 >/dev/null
-(cd "$work/client" && sha256sum Settings/*) >"$work/before"
+make_client "$work/client" 500 11
+mkdir "$work/elsewhere"
 cd "$work/elsewhere"
-"$exe" "$work/client" 2>"$work/stderr" &
-app_pid=$!
-wid=$(wait_window '^Vandrix discover \(r9\) SQLite [0-9.]+$') || { cat "$work/stderr"; fail "main window not shown"; }
-close_window "$wid"
-wait_exit || fail "the window did not close"
-[ "$exit_status" = 0 ] || fail "exit status $exit_status"
-(cd "$work/client" && sha256sum -c --quiet "$work/before") || fail "client files changed"
+session_on_folder "$exe" "$work/client"
 echo "PASS"
