@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QIcon>
 #include <cstdio>
+#include <optional>
 
 // The version record that Windows kept in the executable's resources.
 [[gnu::used]] static const char kVersionRecord[] =
@@ -48,6 +49,49 @@ int StartInCurrentFolder()
     return 0;
 }
 
+struct TCommandLine {
+    bool chooseFolder = false;
+    std::optional<QString> folder;
+    std::optional<int> exitNow;   // set after --help, --version or a wrong command line
+};
+
+TCommandLine ParseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        Q("Просмотр баз данных клиента Vandrix: Settings/Vandrix.sqlite и Settings/Vandrix_log.sqlite."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption choose("choose-folder", Q("Выбрать папку клиента в окне выбора папки."));
+    parser.addOption(choose);
+    parser.addPositionalArgument(
+        "FOLDER", Q("Рабочая папка клиента, в которой лежит Settings/ (по умолчанию текущая)."), "[FOLDER]");
+    TCommandLine line;
+    if (!parser.parse(arguments)) {
+        line.exitNow = CommandLineError(parser.errorText());
+        return line;
+    }
+    if (parser.isSet("help-all"))
+        parser.process(arguments);   // Qt lists its own options as well, and ends the program
+    const QStringList folders = parser.positionalArguments();
+    if (parser.isSet(help)) {
+        Print(stdout, parser.helpText());
+        line.exitNow = 0;
+    } else if (parser.isSet(version)) {
+        Print(stdout, QApplication::applicationName() + " " + QApplication::applicationVersion() + "\n");
+        line.exitNow = 0;
+    } else if (folders.size() > 1) {
+        line.exitNow = CommandLineError(Q("Лишний аргумент: %1").arg(folders[1]));
+    } else if (parser.isSet(choose) && !folders.isEmpty()) {
+        line.exitNow = CommandLineError(Q("Укажите либо папку, либо --choose-folder."));
+    } else {
+        line.chooseFolder = parser.isSet(choose);
+        if (!folders.isEmpty())
+            line.folder = folders[0];
+    }
+    return line;
+}
+
 } // namespace
 
 int RunVandrixDiscover()
@@ -60,48 +104,26 @@ int RunVandrixDiscover(const QStringList& arguments)
 {
     // Qt's translations come first, so that its help texts are in the user's language too.
     SetUpApplication();
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        Q("Просмотр баз данных клиента Vandrix: Settings/Vandrix.sqlite и Settings/Vandrix_log.sqlite."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
-    const QCommandLineOption choose("choose-folder", Q("Выбрать папку клиента в окне выбора папки."));
-    parser.addOption(choose);
-    parser.addPositionalArgument("FOLDER", Q("Рабочая папка клиента, в которой лежит Settings/ (по умолчанию текущая)."),
-                                 "[FOLDER]");
-    if (!parser.parse(arguments))
-        return CommandLineError(parser.errorText());
-    if (parser.isSet("help-all"))
-        parser.process(arguments);   // Qt lists its own options as well, and ends the program
-    if (parser.isSet(help)) {
-        Print(stdout, parser.helpText());
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        Print(stdout, QApplication::applicationName() + " " + QApplication::applicationVersion() + "\n");
-        return 0;
-    }
-    const QStringList folders = parser.positionalArguments();
-    if (folders.size() > 1)
-        return CommandLineError(Q("Лишний аргумент: %1").arg(folders[1]));
-    if (parser.isSet(choose) && !folders.isEmpty())
-        return CommandLineError(Q("Укажите либо папку, либо --choose-folder."));
-
-    if (parser.isSet(choose)) {
-        const QString chosen = ChooseClientFolder();
-        if (chosen.isEmpty())
+    const TCommandLine line = ParseCommandLine(arguments);
+    if (line.exitNow)
+        return *line.exitNow;
+    std::optional<QString> folder = line.folder;
+    if (line.chooseFolder) {
+        folder = ChooseClientFolder();
+        if (folder->isEmpty())
             return 0;
-        const QString error = EnterClientFolder(chosen);
+    }
+    if (folder) {
+        const QString error = EnterClientFolder(*folder);
         if (!error.isEmpty()) {
-            // Started from the menu: nobody reads a terminal.
-            ShowErrorMessage(QStringToAnsi(error));
+            if (line.chooseFolder)
+                ShowErrorMessage(QStringToAnsi(error));   // started from the menu: no terminal
+            else
+                CommandLineError(error);
             return 1;
         }
-        RememberClientFolder(chosen);
-    } else if (!folders.isEmpty()) {
-        const QString error = EnterClientFolder(folders[0]);
-        if (!error.isEmpty())
-            return CommandLineError(error);
+        if (line.chooseFolder)
+            RememberClientFolder(*folder);
     }
     return StartInCurrentFolder();
 }

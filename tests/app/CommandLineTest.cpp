@@ -105,6 +105,7 @@ TEST_F(CommandLine, FolderThatCannotBeEnteredEndsWithAMessageAndStatusOne)
     const std::vector<Case> cases{
         {elsewhere.Path() + "/missing", QString::fromUtf8("Папка «%1» не найдена.")},
         {elsewhere.Path() + "/plain-file", QString::fromUtf8("«%1» — не папка.")},
+        {"", QString::fromUtf8("Папка «%1» не найдена.")},   // not the current folder
     };
     for (const Case& c : cases) {
         const QString folder = QString::fromStdString(c.folder);
