@@ -90,7 +90,7 @@ int CompareGridValues(const TGridValue& a, const TGridValue& b);
 AnsiString FormatFloatPattern(const AnsiString& pattern, double value);
 
 struct TCompiledFilter;
-class TGridNode;   // a row of the tree: a data row or a group row (defined in GridEngine.cpp)
+class TGridNode;   // a row of the tree: a data row or a group row (defined in GridEngineImpl.h)
 
 // One line of the rows area in display order: a row, or the k-th group footer after it.
 struct TGridLine {
@@ -272,6 +272,9 @@ private:
     std::unique_ptr<Impl> d;
     void ResolveLayout();
     void BuildTree();
+    void GroupRecords(std::vector<uint32_t>& leafOf);
+    std::vector<uint32_t> SortRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf,
+                                      size_t buckets, std::vector<uint32_t>& start) const;
     void ApplyFilterInternal();
     void RecomputeLines() const;
     std::vector<int> LiveGroupColumns() const;

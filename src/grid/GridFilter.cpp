@@ -1,3 +1,5 @@
+// The automatic filter: the row test, the drop-down's entries, the custom dialog's
+// conversion, the status bar's words and the hand-over to the record table.
 #include "grid/GridEngineImpl.h"
 
 #include "platform/FormatSettings.h"

@@ -1,3 +1,5 @@
+// Values and their texts: comparing values, number patterns, a row's value and display
+// text in a column.
 #include "grid/GridEngineImpl.h"
 
 #include "platform/FormatSettings.h"
@@ -272,3 +274,24 @@ TGridValue RecordValue(const TRecordTable& table, const TRecord* record, const T
 }
 
 TFilterValueError::TFilterValueError(int editor) : Exception(A("Неверное значение")), Editor(editor) {}
+
+TGridValue TGridEngine::Value(const TGridNode* node, int column) const
+{
+    if (!node) return TGridValue();
+    if (IsGroup(node)) {
+        const TGroupNode* g = AsGroup(node);
+        if (g->level < d->levels.size() && d->levels[g->level].column == column) return g->value;
+        return TGridValue();
+    }
+    if (!d->attached) return TGridValue();
+    return RecordValue(*d->attached, AsData(node)->record, FieldOf(column));
+}
+
+AnsiString TGridEngine::DisplayText(const TGridNode* node, int column) const
+{
+    if (!node) return AnsiString();
+    if (IsGroup(node)) return GridValueText(Value(node, column));
+    const TRecordField* f = FieldOf(column);
+    if (!f || !d->attached) return AnsiString();
+    return d->attached->GetDisplayText(AsData(node)->record, *f);
+}
