@@ -122,6 +122,7 @@ struct TGridEngine::Impl {
     int preferredLine = -1;                 // line to focus after a rebuild that lost the focus
 
     bool inserting = false;
+    TDataNode newRow;                       // stands for the new row towards the painting hook
     const TRecord* insertBeforeRecord = nullptr;
     TGridNode* insertBefore = nullptr;
 };

@@ -27,7 +27,18 @@ void TGridEngine::SetFocusedColumn(int column)
 
 void TGridEngine::FocusShownOrFirst(int preferredLine)
 {
-    if (focused_ && (focused_->flags & TGridNode::kShown)) return;
+    if (focused_ && (focused_->flags & TGridNode::kShown)) {
+        // A row inside collapsed groups hands the focus to the outermost of them, so the
+        // user always sees what Ctrl+Delete or Insert would act on.
+        TGridNode* shown = focused_;
+        for (TGroupNode* p = focused_->parent; p; p = p->parent)
+            if (!(p->flags & TGridNode::kExpanded)) shown = p;
+        if (shown != focused_) {
+            focused_ = shown;
+            NoteFocus();
+        }
+        return;
+    }
     focused_ = nullptr;
     const int lines = LineCount();
     if (lines == 0) return;
@@ -37,10 +48,12 @@ void TGridEngine::FocusShownOrFirst(int preferredLine)
 
 // --- deleting and inserting ---------------------------------------------------------------
 
+bool TGridEngine::FocusShown() const { return focused_ && LineOf(focused_) >= 0; }
+
 bool TGridEngine::CanDeleteFocused() const
 {
     const TRecordTable* t = d->attached;
-    return focused_ && !IsGroup(focused_) && t && t->Active() && t->GetRecordCount() > 0;
+    return focused_ && !IsGroup(focused_) && FocusShown() && t && t->Active() && t->GetRecordCount() > 0;
 }
 
 void TGridEngine::DeleteFocused()
@@ -62,6 +75,7 @@ void TGridEngine::BeginInsertBeforeFocused()
 {
     TRecordTable* t = d->attached;
     if (!t || !t->Active()) throw Exception("Cannot perform this operation on a closed dataset");
+    if (focused_ && !FocusShown()) return;   // never before a row the user cannot see
     TGridNode* before = focused_;
     if (!before && LineCount() > 0) before = Line(0).Node;
     const TGridNode* row = before;
@@ -86,6 +100,7 @@ bool TGridEngine::Inserting() const
 }
 
 TGridNode* TGridEngine::NewRowBefore() const { return Inserting() ? d->insertBefore : nullptr; }
+TGridNode* TGridEngine::NewRowNode() const { return Inserting() ? &d->newRow : nullptr; }
 
 AnsiString TGridEngine::NewRowText(int column) const
 {
@@ -119,7 +134,12 @@ void TGridEngine::LeaveNewRow()
     if (pos >= 0 && pos < t->GetRecordCount()) {
         if (static_cast<size_t>(pos) < d->nodeOfPos.size()) {
             TDataNode& n = d->nodes[d->nodeOfPos[static_cast<size_t>(pos)]];
-            if (n.flags & TGridNode::kShown) focused_ = &n;
+            if (n.flags & TGridNode::kShown) {
+                // The user's new row stays in view: its groups open.
+                focused_ = &n;
+                for (TGroupNode* p = n.parent; p; p = p->parent) p->flags |= TGridNode::kExpanded;
+                d->linesDirty = true;
+            }
         }
         NoteFocus();
     }

@@ -10,6 +10,7 @@ void TGridEngine::SetExpanded(TGridNode* node, bool expanded)
     if (expanded) node->flags |= TGridNode::kExpanded;
     else node->flags &= static_cast<uint8_t>(~TGridNode::kExpanded);
     d->linesDirty = true;
+    if (!expanded) FocusShownOrFirst(0);
     if (OnChanged) OnChanged();
 }
 
@@ -24,6 +25,7 @@ void TGridEngine::CollapseAll()
 {
     for (auto& g : d->groupStore) g->flags &= static_cast<uint8_t>(~TGridNode::kExpanded);
     d->linesDirty = true;
+    FocusShownOrFirst(0);
     if (OnChanged) OnChanged();
 }
 

@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHBoxLayout>
+#include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWheelEvent>
@@ -208,6 +210,29 @@ void TDataGrid::changeEvent(QEvent* event)
         RunHandler([this] { d->Layout(); }, this);
 }
 
+void TDataGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QPoint pos = event->pos();
+    if (d->headerRect.contains(pos))
+        RunHandler([&] { d->HeaderMenu(event->globalPos()); }, this);
+    else if (d->rowsRect.contains(pos))
+        RunHandler([&] { d->RowsMenu(pos, event->globalPos()); }, this);
+    event->accept();
+}
+
+bool TDataGrid::event(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        bool shown = false;
+        RunHandler([&] { shown = d->ToolTip(help->pos(), help->globalPos()); }, this);
+        if (!shown)
+            event->ignore();
+        return true;
+    }
+    return QWidget::event(event);
+}
+
 bool TDataGrid::eventFilter(QObject* watched, QEvent* event)
 {
     if (!d)
@@ -241,6 +266,11 @@ bool TDataGrid::eventFilter(QObject* watched, QEvent* event)
             auto* me = static_cast<QMouseEvent*>(event);
             const QPoint pos = panel->mapTo(this, me->position().toPoint());
             RunHandler([&] { d->Release(pos, me->button(), me->modifiers()); }, this);
+            return true;
+        }
+        case QEvent::ContextMenu: {
+            auto* ce = static_cast<QContextMenuEvent*>(event);
+            RunHandler([&] { d->HeaderMenu(ce->globalPos()); }, this);
             return true;
         }
         default:

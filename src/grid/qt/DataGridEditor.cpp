@@ -10,6 +10,8 @@ void TDataGrid::Impl::BeginInsert()
     if (e.Inserting() || headerCols.empty() || !e.Table() || !e.Table()->Active())
         return;
     e.BeginInsertBeforeFocused();
+    if (!e.Inserting())
+        return;   // the focused row is not shown
     int col = e.FocusedColumn();
     if (HeaderIndex(col) < 0)
         col = headerCols.front();

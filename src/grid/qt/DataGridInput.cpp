@@ -289,6 +289,14 @@ bool TDataGrid::Impl::Key(QKeyEvent* ev)
     const bool ctrl = ev->modifiers() & Qt::ControlModifier;
     TGridNode* f = e.FocusedNode();
     switch (ev->key()) {
+    case Qt::Key_C:
+        if (!ctrl)
+            return false;
+        if (ev->modifiers() & Qt::ShiftModifier)
+            CopyAll();
+        else
+            CopyCell();
+        return true;
     case Qt::Key_Delete:
         if (ctrl) {
             ConfirmDelete();

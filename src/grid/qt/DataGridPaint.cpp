@@ -213,12 +213,12 @@ void TDataGrid::Impl::PaintFooterLine(QPainter& p, const QRect& line, const TGri
 
 void TDataGrid::Impl::PaintNewRow(QPainter& p, const QRect& line)
 {
+    TGridNode* node = e.NewRowNode();   // the hook reads the typed values through it
     PaintCells(p, line, [&](int col, const QRect& inner) {
         const TGridFont& gf = e.ColumnFont(col);
-        p.fillRect(inner, Qc(e.Color));
-        p.setFont(ToQFont(gf));
-        p.setPen(Qc(gf.Color));
-        DrawCellText(p, inner, AnsiToQString(e.NewRowText(col)), ToQtAlignment(e.ColumnAlignment(col)));
+        TCellDraw c{e.NewRowText(col), e.Color, ToQFont(gf), e.ColumnAlignment(col)};
+        CallHook(p, inner, node, col, false, false, c);
+        FinishCell(p, inner, c, gf.Color);
     });
 }
 

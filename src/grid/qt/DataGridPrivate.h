@@ -202,4 +202,13 @@ struct TDataGrid::Impl {
     bool Untouched() const;
     bool EditorKey(QKeyEvent* ev);
     void FocusChanged(QWidget* now);
+
+    // --- menus, the clipboard and tool tips (DataGridMenus.cpp) -----------------------
+    void CopyCell();
+    void CopyAll();
+    void RowsMenu(const QPoint& pos, const QPoint& global);
+    void HeaderMenu(const QPoint& global);
+    void ShowColumn(int column, bool visible);
+    // Shows the whole text of a cell that cuts it short; false when there is none.
+    bool ToolTip(const QPoint& pos, const QPoint& global);
 };

@@ -147,8 +147,9 @@ TEST_F(FilterListSizeTest, ListShowsTwelveRowsAndIsWideEnoughForItsWidestEntry)
     EXPECT_EQ(E().DataRowCount(), 5 + 31 - 1);
 }
 
-const QStringList kOperators = {Q("равно"),  Q("неравно"),          Q("больше"), Q("больше или равно"),
-                                Q("меньше"), Q("меньше или равно"), Q("пустые"), Q("не пустые")};
+const QStringList kOperators = {Q("равно"),     Q("неравно"),     Q("больше"),      Q("больше или равно"),
+                                Q("меньше"),    Q("меньше или равно"), Q("пустые"),   Q("не пустые"),
+                                Q("содержит"),  Q("не содержит"), Q("начинается с")};
 
 QStringList Items(QComboBox* box)
 {
