@@ -19,19 +19,9 @@ namespace {
 
 class GridAidsTest : public GridFixture {
 protected:
-    QListWidget* OpenDropDown(int column)
-    {
-        Click(grid, grid->FilterButtonRect(column).center());
-        auto* list = grid->findChild<QListWidget*>("FilterDropDown");
-        EXPECT_TRUE(list && list->isVisible());
-        return list;
-    }
+    QListWidget* OpenDropDown(int column) { return OpenFilterDropDown(grid, column); }
 
-    void Choose(QListWidget* list, int row)
-    {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          list->visualItemRect(list->item(row)).center());
-    }
+    static void Choose(QListWidget* list, int row) { ChooseEntry(list, row); }
 
     // Opens the context menu at `pos` and hands it to `use` while it is up.
     QStringList Menu(const QPoint& pos, std::function<void(QMenu*)> use)
