@@ -1,3 +1,5 @@
+// The custom filter dialog: its controls as designed, its start values and the hand-over
+// of what the user chose to the engine.
 #include "grid/qt/CustomFilterDialog.h"
 #include "grid/qt/DataGrid.h"
 #include "platform/qt/QtPlatform.h"

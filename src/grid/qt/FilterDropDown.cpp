@@ -1,3 +1,5 @@
+// The filter drop-down: its size (rows shown, width of the widest entry, within the screen),
+// its place under the header, and choosing an entry by mouse or key.
 #include "grid/qt/FilterDropDown.h"
 #include <QGuiApplication>
 #include <QKeyEvent>
