@@ -90,7 +90,7 @@ int CompareGridValues(const TGridValue& a, const TGridValue& b);
 AnsiString FormatFloatPattern(const AnsiString& pattern, double value);
 
 struct TCompiledFilter;
-class TGridNode;   // a row of the tree: a data row or a group row (defined in GridEngine.cpp)
+class TGridNode;   // a row of the tree: a data row or a group row (defined in GridEngineImpl.h)
 
 // One line of the rows area in display order: a row, or the k-th group footer after it.
 struct TGridLine {
@@ -98,7 +98,8 @@ struct TGridLine {
     int Footer = -1;          // -1: the row itself; k >= 0: its k-th group footer line
 };
 
-enum class TFilterOp { Equal, Greater, Less, GreaterEqual, LessEqual, IsNull };
+// Contains and BeginsWith compare texts (a number by its display text).
+enum class TFilterOp { Equal, Greater, Less, GreaterEqual, LessEqual, IsNull, Contains, BeginsWith };
 
 struct TFilterCondition {
     TFilterOp Op = TFilterOp::Equal;
@@ -118,7 +119,8 @@ struct TDropDownEntry {
 };
 
 // Operators of the custom filter dialog, in the order of its lists.
-enum class TCustomOp { None, Equal, NotEqual, Greater, GreaterEqual, Less, LessEqual, Blank, NotBlank };
+enum class TCustomOp { None, Equal, NotEqual, Greater, GreaterEqual, Less, LessEqual, Blank, NotBlank,
+                       Contains, NotContains, BeginsWith };
 
 struct TCustomFilterInput {
     TCustomOp Op1 = TCustomOp::Equal;
@@ -126,6 +128,9 @@ struct TCustomFilterInput {
     bool OrJoin = false;
     TCustomOp Op2 = TCustomOp::None;
     AnsiString Value2;
+    // The condition's stored value behind a text the user left unchanged: used as it is,
+    // since the text (a float's 15 digits) may not read back as the same value.
+    std::optional<TGridValue> Kept1, Kept2;
 };
 
 // "Неверное значение": Editor is 1 or 2, the value editor whose text did not convert.
@@ -245,16 +250,30 @@ public:
     AnsiString FilterExpressionText() const; // the hand-over to the record table
 
     // --- deleting and inserting ------------------------------------------------------
-    bool CanDeleteFocused() const;           // a focused data row in a non-empty table
+    bool FocusShown() const;                 // the focused row is on a line (no collapsed group hides it)
+    bool CanDeleteFocused() const;           // a focused data row, shown, in a non-empty table
     void DeleteFocused();                    // the caller has asked the user
     void BeginInsertBeforeFocused();
     bool Inserting() const;
     TGridNode* NewRowBefore() const;         // row the new row stands before; null: at the end
+    // The new row as a node for the painting hook: Value and DisplayText read what was typed.
+    // Null while not inserting; it is on no line of the tree.
+    TGridNode* NewRowNode() const;
     AnsiString NewRowText(int column) const;
     void SetNewRowText(int column, const AnsiString& text);   // the table's message on bad text
     bool NewRowModified() const;
     void LeaveNewRow();                      // post when something was typed, else cancel
     void CancelNewRow();
+
+    // --- the grid as text (the clipboard) ------------------------------------------------
+    // Every row of the tree depth first, also those inside collapsed groups: the export's order.
+    std::vector<const TGridNode*> RowsInTreeOrder() const;
+    // The focused cell's display text; a group row's text when a group row has the focus.
+    AnsiString FocusedCellText() const;
+    // The cells an export of the grid holds, one line per worksheet row and a tab between
+    // cells: captions, the rows in tree order (group rows and footers as their text, numbers
+    // with every digit), the summary footer. A text with a tab, line break or quote is quoted.
+    AnsiString CopyAllText() const;
 
     // --- notifications to the control ------------------------------------------------
     std::function<void()> OnChanged;         // rows, texts or focus changed: repaint
@@ -272,6 +291,9 @@ private:
     std::unique_ptr<Impl> d;
     void ResolveLayout();
     void BuildTree();
+    void GroupRecords(std::vector<uint32_t>& leafOf);
+    std::vector<uint32_t> SortRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf,
+                                      size_t buckets, std::vector<uint32_t>& start) const;
     void ApplyFilterInternal();
     void RecomputeLines() const;
     std::vector<int> LiveGroupColumns() const;

@@ -122,9 +122,17 @@ struct TGridEngine::Impl {
     int preferredLine = -1;                 // line to focus after a rebuild that lost the focus
 
     bool inserting = false;
+    TDataNode newRow;                       // stands for the new row towards the painting hook
     const TRecord* insertBeforeRecord = nullptr;
     TGridNode* insertBefore = nullptr;
 };
+
+inline TGroupNode* AsGroup(TGridNode* n) { return static_cast<TGroupNode*>(n); }
+inline const TGroupNode* AsGroup(const TGridNode* n) { return static_cast<const TGroupNode*>(n); }
+inline const TDataNode* AsData(const TGridNode* n) { return static_cast<const TDataNode*>(n); }
+
+// Path of a group: its level's column and value, from the top (survives a rebuild).
+std::string GroupPath(const TGroupNode* g, const std::vector<TLevelInfo>& levels);
 
 // Value of a record's field as the grid compares it: empty text reads as null.
 TGridValue RecordValue(const TRecordTable& table, const TRecord* record, const TRecordField* field);

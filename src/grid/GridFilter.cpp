@@ -1,3 +1,5 @@
+// The automatic filter: the row test, the drop-down's entries, the custom dialog's
+// conversion, the status bar's words and the hand-over to the record table.
 #include "grid/GridEngineImpl.h"
 
 #include "platform/FormatSettings.h"
@@ -57,11 +59,40 @@ int CompareRaw(const RawValue& a, const TGridValue& b, bool ci)
     return a.s.size() < b.s.size() ? -1 : (a.s.size() > b.s.size() ? 1 : 0);
 }
 
+// Where `needle` (upper-cased when ci) occurs in `text`: anywhere, or at its start.
+bool HasText(std::string_view text, std::string_view needle, bool atStart, bool ci)
+{
+    if (needle.size() > text.size()) return false;
+    const size_t last = atStart ? 0 : text.size() - needle.size();
+    for (size_t at = 0; at <= last; ++at) {
+        size_t k = 0;
+        for (; k < needle.size(); ++k) {
+            unsigned char a = static_cast<unsigned char>(text[at + k]);
+            if (ci) a = AnsiUpperChar(a);
+            if (a != static_cast<unsigned char>(needle[k])) break;
+        }
+        if (k == needle.size()) return true;
+    }
+    return false;
+}
+
 bool Holds(const TCompiledCondition& c, const RawValue& v, bool ci)
 {
     bool r;
     if (c.op == TFilterOp::IsNull) {
         r = v.kind == RawValue::Null;
+    } else if (c.op == TFilterOp::Contains || c.op == TFilterOp::BeginsWith) {
+        const bool atStart = c.op == TFilterOp::BeginsWith;
+        if (v.kind == RawValue::Null) {
+            r = false;
+        } else if (v.kind == RawValue::Text) {
+            r = HasText(v.s, c.value.s, atStart, ci);
+        } else {
+            TGridValue number;
+            number.kind = TGridValue::Float;
+            number.f = v.num;
+            r = HasText(GridValueText(number), c.value.s, atStart, ci);
+        }
     } else {
         const int cmp = CompareRaw(v, c.value, ci);
         switch (c.op) {
@@ -91,6 +122,8 @@ const char* OpText(TFilterOp op)
     case TFilterOp::GreaterEqual: return ">=";
     case TFilterOp::LessEqual: return "<=";
     case TFilterOp::IsNull: return "Is Null";
+    case TFilterOp::Contains:
+    case TFilterOp::BeginsWith: return "LIKE";
     }
     return "";
 }
@@ -140,7 +173,14 @@ AnsiString Describe(const std::vector<std::optional<TColumnFilter>>& filters, Na
         std::vector<AnsiString> parts;
         for (const TFilterCondition& c : f->Conditions) {
             AnsiString text = name(static_cast<int>(col)) + " " + OpText(c.Op);
-            if (c.Op != TFilterOp::IsNull) text += " " + value(c.Value);
+            if (c.Op == TFilterOp::Contains || c.Op == TFilterOp::BeginsWith) {
+                TGridValue pattern;
+                pattern.kind = TGridValue::String;
+                pattern.s = (c.Op == TFilterOp::Contains ? "%" : "") + GridValueText(c.Value) + "%";
+                text += " " + value(pattern);
+            } else if (c.Op != TFilterOp::IsNull) {
+                text += " " + value(c.Value);
+            }
             if (c.Negated) text = "NOT (" + text + ")";
             parts.push_back("(" + text + ")");
         }
@@ -165,7 +205,14 @@ std::vector<TCompiledFilter> TGridEngine::CompileFilters() const
         cf.field = FieldOf(static_cast<int>(col));
         cf.orJoin = f->OrJoin;
         for (const TFilterCondition& c : f->Conditions)
-            cf.conditions.push_back({c.Op, c.Negated, ci ? Upper(c.Value) : c.Value});
+            if (c.Op == TFilterOp::Contains || c.Op == TFilterOp::BeginsWith) {
+                TGridValue text;
+                text.kind = TGridValue::String;
+                text.s = ci ? AnsiUpperCase(GridValueText(c.Value)) : GridValueText(c.Value);
+                cf.conditions.push_back({c.Op, c.Negated, text});
+            } else {
+                cf.conditions.push_back({c.Op, c.Negated, ci ? Upper(c.Value) : c.Value});
+            }
         out.push_back(std::move(cf));
     }
     return out;
@@ -275,12 +322,25 @@ void TGridEngine::ChooseDropDownEntry(int column, const TDropDownEntry& entry)
 void TGridEngine::ApplyCustomFilter(int column, const TCustomFilterInput& input)
 {
     const TRecordField* field = FieldOf(column);
-    const auto convert = [&](TCustomOp op, const AnsiString& text, int editor, TColumnFilter& into) {
+    const auto convert = [&](TCustomOp op, const AnsiString& text, const std::optional<TGridValue>& kept, int editor,
+                             TColumnFilter& into) {
         TFilterCondition c;
         switch (op) {
         case TCustomOp::None: return;
         case TCustomOp::Blank: c.Op = TFilterOp::IsNull; break;
         case TCustomOp::NotBlank: c.Op = TFilterOp::IsNull; c.Negated = true; break;
+        case TCustomOp::Contains:
+        case TCustomOp::NotContains:
+        case TCustomOp::BeginsWith:
+            c.Op = op == TCustomOp::BeginsWith ? TFilterOp::BeginsWith : TFilterOp::Contains;
+            c.Negated = op == TCustomOp::NotContains;
+            if (text.empty()) {
+                c.Op = TFilterOp::IsNull;   // keeps the negation
+                break;
+            }
+            c.Value.kind = TGridValue::String;   // a text whatever the column's kind
+            c.Value.s = kept ? GridValueText(*kept) : text;
+            break;
         default: {
             c.Negated = op == TCustomOp::NotEqual;
             c.Op = op == TCustomOp::Greater ? TFilterOp::Greater
@@ -293,6 +353,13 @@ void TGridEngine::ApplyCustomFilter(int column, const TCustomFilterInput& input)
                 break;
             }
             const TFieldType kind = field ? field->Kind : ftString;
+            const TGridValue::Kind wanted = kind == ftInteger ? TGridValue::Integer
+                                          : kind == ftFloat   ? TGridValue::Float
+                                                              : TGridValue::String;
+            if (kept && !kept->IsNull() && kept->kind == wanted) {
+                c.Value = *kept;
+                break;
+            }
             if (kind == ftInteger) {
                 int32_t v;
                 if (!TextToInteger(text, v)) throw TFilterValueError(editor);
@@ -313,8 +380,8 @@ void TGridEngine::ApplyCustomFilter(int column, const TCustomFilterInput& input)
         into.Conditions.push_back(c);
     };
     TColumnFilter f;
-    convert(input.Op1, input.Value1, 1, f);
-    convert(input.Op2, input.Value2, 2, f);
+    convert(input.Op1, input.Value1, input.Kept1, 1, f);
+    convert(input.Op2, input.Value2, input.Kept2, 2, f);
     f.OrJoin = input.OrJoin && f.Conditions.size() == 2;
     SetColumnFilter(column, f.Conditions.empty() ? std::nullopt : std::optional<TColumnFilter>(f));
 }
@@ -324,9 +391,12 @@ TCustomFilterInput TGridEngine::CustomFilterInputOf(int column) const
     TCustomFilterInput in;
     const TColumnFilter* f = ColumnFilter(column);
     if (!f) return in;
-    const auto toInput = [](const TFilterCondition& c, TCustomOp& op, AnsiString& text) {
+    const auto toInput = [](const TFilterCondition& c, TCustomOp& op, AnsiString& text, std::optional<TGridValue>& kept) {
         text = c.Op == TFilterOp::IsNull ? AnsiString() : GridValueText(c.Value);
+        if (c.Op != TFilterOp::IsNull) kept = c.Value;
         switch (c.Op) {
+        case TFilterOp::Contains: op = c.Negated ? TCustomOp::NotContains : TCustomOp::Contains; break;
+        case TFilterOp::BeginsWith: op = TCustomOp::BeginsWith; break;
         case TFilterOp::IsNull: op = c.Negated ? TCustomOp::NotBlank : TCustomOp::Blank; break;
         case TFilterOp::Equal: op = c.Negated ? TCustomOp::NotEqual : TCustomOp::Equal; break;
         case TFilterOp::Greater: op = c.Negated ? TCustomOp::LessEqual : TCustomOp::Greater; break;
@@ -335,9 +405,9 @@ TCustomFilterInput TGridEngine::CustomFilterInputOf(int column) const
         case TFilterOp::LessEqual: op = c.Negated ? TCustomOp::Greater : TCustomOp::LessEqual; break;
         }
     };
-    toInput(f->Conditions[0], in.Op1, in.Value1);
+    toInput(f->Conditions[0], in.Op1, in.Value1, in.Kept1);
     if (f->Conditions.size() > 1) {
-        toInput(f->Conditions[1], in.Op2, in.Value2);
+        toInput(f->Conditions[1], in.Op2, in.Value2, in.Kept2);
         in.OrJoin = f->OrJoin;
     }
     return in;

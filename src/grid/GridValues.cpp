@@ -1,7 +1,10 @@
+// Values and their texts: comparing values, number patterns, a row's value and display
+// text in a column.
 #include "grid/GridEngineImpl.h"
 
 #include "platform/FormatSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -83,52 +86,34 @@ std::vector<std::string> SplitSections(const AnsiString& pattern)
 }
 
 // |value| rounded half away from zero to `decimals` places, as integer and fraction digits.
-// The value is first taken to 15 significant digits, so 2.675 rounds to 2.68.
+// Rounded from the double's exact decimal expansion: every digit of a large sum is kept, and
+// 2.675 (stored as 2.67499999...) rounds to 2.67.
 void RoundDigits(double value, int decimals, std::string& intDigits, std::string& fracDigits)
 {
     intDigits.clear();
     fracDigits.assign(static_cast<size_t>(decimals), '0');
     value = std::fabs(value);
     if (value == 0 || !std::isfinite(value)) return;
-    char buf[64];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
-    std::string s(buf, res.ptr);
-    const size_t ePos = s.find('e');
-    int exponent = std::atoi(s.c_str() + ePos + 1);
-    std::string digits;
-    for (size_t k = 0; k < ePos; ++k)
-        if (s[k] != '.') digits += s[k];
-    // value = 0.digits * 10^(exponent + 1)
-    int pointPos = exponent + 1;   // digits before the decimal point
-    const int keep = pointPos + decimals;
-    if (keep < 0) return;
-    if (keep < static_cast<int>(digits.size())) {
-        const bool up = digits[static_cast<size_t>(keep)] >= '5';
-        digits.resize(static_cast<size_t>(keep));
-        if (up) {
-            int k = keep - 1;
-            while (k >= 0 && digits[static_cast<size_t>(k)] == '9') digits[static_cast<size_t>(k--)] = '0';
-            if (k >= 0) {
-                ++digits[static_cast<size_t>(k)];
-            } else {
-                digits.insert(digits.begin(), '1');
-                ++pointPos;
-            }
-        }
+    // A double has at most 53 - exponent fraction bits, and as many fraction digits.
+    int exponent = 0;
+    std::frexp(value, &exponent);
+    const int exact = std::clamp(53 - exponent, 0, 1074);
+    const int precision = std::max(decimals + 1, exact);
+    std::string s(static_cast<size_t>(precision) + 320, '\0');
+    const auto res = std::to_chars(s.data(), s.data() + s.size(), value, std::chars_format::fixed, precision);
+    s.resize(static_cast<size_t>(res.ptr - s.data()));
+    const size_t point = s.find('.');
+    std::string all = s.substr(0, point);   // integer digits, then the kept fraction digits
+    all.append(s, point + 1, static_cast<size_t>(decimals));
+    if (s[point + 1 + static_cast<size_t>(decimals)] >= '5') {   // exact digits: '5' is half or more
+        size_t k = all.size();
+        while (k > 0 && all[k - 1] == '9') all[--k] = '0';
+        if (k > 0) ++all[k - 1];
+        else all.insert(all.begin(), '1');
     }
-    // Place the digits around the point.
-    std::string all;   // integer part then `decimals` fraction digits
-    if (pointPos <= 0) {
-        all.assign(static_cast<size_t>(-pointPos), '0');
-        all += digits;
-        pointPos = 0;
-    } else {
-        all = digits;
-    }
-    const size_t needed = static_cast<size_t>(pointPos + decimals);
-    if (all.size() < needed) all.append(needed - all.size(), '0');
-    intDigits = all.substr(0, static_cast<size_t>(pointPos));
-    fracDigits = all.substr(static_cast<size_t>(pointPos), static_cast<size_t>(decimals));
+    const size_t intLen = all.size() - static_cast<size_t>(decimals);
+    intDigits = all.substr(0, intLen);
+    fracDigits = all.substr(intLen);
     const size_t nz = intDigits.find_first_not_of('0');
     intDigits = nz == std::string::npos ? std::string() : intDigits.substr(nz);
 }
@@ -272,3 +257,38 @@ TGridValue RecordValue(const TRecordTable& table, const TRecord* record, const T
 }
 
 TFilterValueError::TFilterValueError(int editor) : Exception(A("Неверное значение")), Editor(editor) {}
+
+TGridValue TGridEngine::Value(const TGridNode* node, int column) const
+{
+    if (!node) return TGridValue();
+    if (IsGroup(node)) {
+        const TGroupNode* g = AsGroup(node);
+        if (g->level < d->levels.size() && d->levels[g->level].column == column) return g->value;
+        return TGridValue();
+    }
+    if (!d->attached) return TGridValue();
+    if (node == &d->newRow) {   // the edit buffer of the record being inserted
+        const TRecordTable& t = *d->attached;
+        const TRecordField* f = FieldOf(column);
+        TGridValue v;
+        if (!f || !Inserting() || t.IsNull(*f)) return v;
+        switch (f->Kind) {
+        case ftInteger: v.kind = TGridValue::Integer; v.i = t.GetInteger(*f); break;
+        case ftFloat: v.kind = TGridValue::Float; v.f = t.GetFloat(*f); break;
+        case ftString: v.kind = TGridValue::String; v.s = t.GetString(*f); break;
+        default: break;
+        }
+        return v;
+    }
+    return RecordValue(*d->attached, AsData(node)->record, FieldOf(column));
+}
+
+AnsiString TGridEngine::DisplayText(const TGridNode* node, int column) const
+{
+    if (!node) return AnsiString();
+    if (IsGroup(node)) return GridValueText(Value(node, column));
+    if (node == &d->newRow) return NewRowText(column);
+    const TRecordField* f = FieldOf(column);
+    if (!f || !d->attached) return AnsiString();
+    return d->attached->GetDisplayText(AsData(node)->record, *f);
+}

@@ -203,17 +203,17 @@ TEST(GridFilter, CustomFilterConditions)
         TCustomFilterInput in;
         std::vector<int32_t> keys;
     } cases[] = {
-        {"int >=", p.cNum, {TCustomOp::GreaterEqual, "2", false, TCustomOp::None, ""}, {2, 3}},
-        {"int not equal: nulls pass", p.cNum, {TCustomOp::NotEqual, "2", false, TCustomOp::None, ""}, {1, 3, 4}},
-        {"int < with null first", p.cNum, {TCustomOp::Less, "2", false, TCustomOp::None, ""}, {1, 4}},
-        {"float in the locale", p.cReal, {TCustomOp::Greater, "1,5", false, TCustomOp::None, ""}, {3}},
-        {"two with OR", p.cNum, {TCustomOp::Equal, "1", true, TCustomOp::Equal, "3"}, {1, 3}},
-        {"two with AND", p.cNum, {TCustomOp::Greater, "1", false, TCustomOp::LessEqual, "3"}, {2, 3}},
-        {"empty with equal: blanks", p.cText, {TCustomOp::Equal, "", false, TCustomOp::None, ""}, {2}},
-        {"empty with not equal: non-blanks", p.cText, {TCustomOp::NotEqual, "", false, TCustomOp::None, ""}, {1, 3, 4}},
-        {"blank operator", p.cNum, {TCustomOp::Blank, "", false, TCustomOp::None, ""}, {4}},
-        {"non-blank operator", p.cNum, {TCustomOp::NotBlank, "", false, TCustomOp::None, ""}, {1, 2, 3}},
-        {"text <=", p.cText, {TCustomOp::LessEqual, "c", false, TCustomOp::None, ""}, {1, 2, 3}},
+        {"int >=", p.cNum, {TCustomOp::GreaterEqual, "2", false, TCustomOp::None, "", {}, {}}, {2, 3}},
+        {"int not equal: nulls pass", p.cNum, {TCustomOp::NotEqual, "2", false, TCustomOp::None, "", {}, {}}, {1, 3, 4}},
+        {"int < with null first", p.cNum, {TCustomOp::Less, "2", false, TCustomOp::None, "", {}, {}}, {1, 4}},
+        {"float in the locale", p.cReal, {TCustomOp::Greater, "1,5", false, TCustomOp::None, "", {}, {}}, {3}},
+        {"two with OR", p.cNum, {TCustomOp::Equal, "1", true, TCustomOp::Equal, "3", {}, {}}, {1, 3}},
+        {"two with AND", p.cNum, {TCustomOp::Greater, "1", false, TCustomOp::LessEqual, "3", {}, {}}, {2, 3}},
+        {"empty with equal: blanks", p.cText, {TCustomOp::Equal, "", false, TCustomOp::None, "", {}, {}}, {2}},
+        {"empty with not equal: non-blanks", p.cText, {TCustomOp::NotEqual, "", false, TCustomOp::None, "", {}, {}}, {1, 3, 4}},
+        {"blank operator", p.cNum, {TCustomOp::Blank, "", false, TCustomOp::None, "", {}, {}}, {4}},
+        {"non-blank operator", p.cNum, {TCustomOp::NotBlank, "", false, TCustomOp::None, "", {}, {}}, {1, 2, 3}},
+        {"text <=", p.cText, {TCustomOp::LessEqual, "c", false, TCustomOp::None, "", {}, {}}, {1, 2, 3}},
     };
     for (const Case& c : cases) {
         g.ClearFilter();
@@ -228,15 +228,15 @@ TEST(GridFilter, CustomFilterConditions)
     }
     // A value that does not convert: the error names its editor and the filter stays.
     g.ClearFilter();
-    g.ApplyCustomFilter(p.cNum, {TCustomOp::Equal, "1", false, TCustomOp::None, ""});
+    g.ApplyCustomFilter(p.cNum, {TCustomOp::Equal, "1", false, TCustomOp::None, "", {}, {}});
     struct Bad {
         int column;
         TCustomFilterInput in;
         int editor;
     } bad[] = {
-        {p.cNum, {TCustomOp::Equal, "x", false, TCustomOp::None, ""}, 1},
-        {p.cNum, {TCustomOp::Equal, "1", false, TCustomOp::Less, "1.5"}, 2},
-        {p.cReal, {TCustomOp::Equal, "1.5", false, TCustomOp::None, ""}, 1},
+        {p.cNum, {TCustomOp::Equal, "x", false, TCustomOp::None, "", {}, {}}, 1},
+        {p.cNum, {TCustomOp::Equal, "1", false, TCustomOp::Less, "1.5", {}, {}}, 2},
+        {p.cReal, {TCustomOp::Equal, "1.5", false, TCustomOp::None, "", {}, {}}, 1},
     };
     for (const Bad& b : bad) {
         try {
@@ -334,4 +334,77 @@ TEST(GridFilter, StatisticsGridKeepsOnlyExactMatchesAndSumsWhatIsShown)
     EXPECT_EQ(g.SetAsideCount(), 1);
     g.ClearFilter();
     EXPECT_EQ(g.SummaryFooterText(r.cUp), A("Сумма: 7.00"));
+}
+
+TEST(GridFilter, SubstringOperatorsKeepTheirRowsAndNameThemWithLike)
+{
+    for (const bool ci : {true, false}) {
+        PlainGrid p(ci, true);
+        p.Add(1, 12, 1.5, std::string("Загрузка файла"));
+        p.Add(2, 312, 2.5, std::string("ошибка ЗАГРУЗКИ"));
+        p.Add(3, 7, std::nullopt, std::string("it's done"));
+        p.Add(4, std::nullopt, 12.25, std::nullopt);
+        TGridEngine& g = p.grid;
+        struct Case {
+            const char* what;
+            int column;
+            TCustomOp op;
+            const char* value;
+            std::vector<int32_t> keys, keysExact;   // case-insensitive, exact
+            const char* words;
+            const char* expression;
+        } cases[] = {
+            {"contains", p.cText, TCustomOp::Contains, "агруз", {1, 2}, {1}, "(text LIKE %агруз%)",
+             "(text LIKE '%агруз%')"},
+            {"not contains: blanks pass", p.cText, TCustomOp::NotContains, "агруз", {3, 4}, {2, 3, 4},
+             "(NOT (text LIKE %агруз%))", "(NOT (text LIKE '%агруз%'))"},
+            {"begins with", p.cText, TCustomOp::BeginsWith, "ЗАГР", {1}, {}, "(text LIKE ЗАГР%)",
+             "(text LIKE 'ЗАГР%')"},
+            {"quote doubled", p.cText, TCustomOp::Contains, "it's", {3}, {3}, "(text LIKE %it's%)",
+             "(text LIKE '%it''s%')"},
+            {"a number by its text", p.cNum, TCustomOp::Contains, "12", {1, 2}, {1, 2}, "(num LIKE %12%)",
+             "(num LIKE '%12%')"},
+            {"a float by its text", p.cReal, TCustomOp::BeginsWith, "12", {4}, {4}, "(real LIKE 12%)",
+             "(real LIKE '12%')"},
+        };
+        for (const Case& c : cases) {
+            g.ClearFilter();
+            g.ApplyCustomFilter(c.column, {c.op, A(c.value), false, TCustomOp::None, "", {}, {}});
+            EXPECT_EQ(p.Keys(), ci ? c.keys : c.keysExact) << c.what << " ci=" << ci;
+            EXPECT_EQ(Cp1251ToUtf8(g.FilterStatusText()), c.words) << c.what;
+            EXPECT_EQ(Cp1251ToUtf8(p.table.FilterExpression()), c.expression) << c.what;
+            // The dialog opens again with the same operator and text.
+            const TCustomFilterInput back = g.CustomFilterInputOf(c.column);
+            EXPECT_EQ(back.Op1, c.op) << c.what;
+            EXPECT_EQ(Cp1251ToUtf8(back.Value1), c.value) << c.what;
+        }
+    }
+}
+
+TEST(GridFilter, TheDialogsStartValuesGiveTheSameRowsBack)
+{
+    PlainGrid p;
+    // 15 digits show 9.00719925650976E15 for both of these.
+    p.Add(1, 1, 9007199256509756.0, std::string("a"));
+    p.Add(2, 2, 9007199256509758.0, std::string("b"));
+    p.Add(3, 3, 2.5, std::string("c"));
+    TGridEngine& g = p.grid;
+    const std::vector<TDropDownEntry> entries = g.DropDownEntries(p.cReal);
+    const auto it = std::find_if(entries.begin(), entries.end(), [](const TDropDownEntry& e) {
+        return e.kind == TDropDownEntry::Value && e.ValueOf.f == 9007199256509756.0;
+    });
+    ASSERT_NE(it, entries.end());
+    g.ChooseDropDownEntry(p.cReal, *it);
+    ASSERT_EQ(p.Keys(), (std::vector<int32_t>{1}));
+
+    TCustomFilterInput in = g.CustomFilterInputOf(p.cReal);
+    ASSERT_TRUE(in.Kept1.has_value());
+    g.ApplyCustomFilter(p.cReal, in);   // OK unchanged
+    EXPECT_EQ(p.Keys(), (std::vector<int32_t>{1}));
+    in.Op1 = TCustomOp::GreaterEqual;   // another operator keeps the exact value too
+    g.ApplyCustomFilter(p.cReal, in);
+    EXPECT_EQ(p.Keys(), (std::vector<int32_t>{1, 2}));
+    // A text the user typed is read as typed.
+    g.ApplyCustomFilter(p.cReal, {TCustomOp::Less, A("3"), false, TCustomOp::None, "", {}, {}});
+    EXPECT_EQ(p.Keys(), (std::vector<int32_t>{3}));
 }

@@ -1,3 +1,5 @@
+// The custom filter dialog: its controls as designed, its start values and the hand-over
+// of what the user chose to the engine.
 #include "grid/qt/CustomFilterDialog.h"
 #include "grid/qt/DataGrid.h"
 #include "platform/qt/QtPlatform.h"
@@ -14,8 +16,8 @@
 namespace {
 
 // In the order of TCustomOp after None.
-const char* const kOperators[] = {"равно", "неравно", "больше", "больше или равно",
-                                  "меньше", "меньше или равно", "пустые", "не пустые"};
+const char* const kOperators[] = {"равно", "неравно", "больше", "больше или равно", "меньше", "меньше или равно",
+                                  "пустые", "не пустые", "содержит", "не содержит", "начинается с"};
 
 QComboBox* OperatorList(QWidget* parent, bool withNone)
 {
@@ -24,7 +26,7 @@ QComboBox* OperatorList(QWidget* parent, bool withNone)
         box->addItem(QString());
     for (const char* op : kOperators)
         box->addItem(QString::fromUtf8(op));
-    box->setMaxVisibleItems(10);
+    box->setMaxVisibleItems(12);
     return box;
 }
 
@@ -109,11 +111,17 @@ TCustomFilterInput TCustomFilterDialog::Input() const
     in.OrJoin = or_->isChecked();
     in.Op2 = static_cast<TCustomOp>(std::max(0, op2_->currentIndex()));
     in.Value2 = QStringToAnsi(value2_->text());
+    // Only a text the user changed is read again.
+    if (start_.Kept1 && in.Value1 == start_.Value1)
+        in.Kept1 = start_.Kept1;
+    if (start_.Kept2 && in.Value2 == start_.Value2)
+        in.Kept2 = start_.Kept2;
     return in;
 }
 
 void TCustomFilterDialog::SetInput(const TCustomFilterInput& in)
 {
+    start_ = in;
     const int op1 = in.Op1 == TCustomOp::None ? 0 : static_cast<int>(in.Op1) - 1;
     op1_->setCurrentIndex(op1);
     value1_->setText(AnsiToQString(in.Value1));

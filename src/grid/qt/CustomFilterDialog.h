@@ -32,4 +32,5 @@ private:
     QLineEdit* value2_;
     QRadioButton* and_;
     QRadioButton* or_;
+    TCustomFilterInput start_;   // what the dialog opened with: its texts and kept values
 };

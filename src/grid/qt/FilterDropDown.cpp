@@ -1,3 +1,5 @@
+// The filter drop-down: its size (rows shown, width of the widest entry, within the screen),
+// its place under the header, and choosing an entry by mouse or key.
 #include "grid/qt/FilterDropDown.h"
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -71,8 +73,13 @@ void TFilterDropDown::Popup(const QStringList& texts, int current, const QRect& 
     const int height = rows * rowHeight + frame;
 
     QPoint at = headerCell.bottomLeft() + QPoint(0, 1);
-    if (QScreen* screen = QGuiApplication::screenAt(headerCell.center())) {
+    QScreen* screen = QGuiApplication::screenAt(headerCell.center());
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (screen) {
         const QRect avail = screen->availableGeometry();
+        // A very long value must not push the list, and its scroll bar, off the screen.
+        width = std::min(width, avail.width());
         if (at.y() + height > avail.bottom() && headerCell.top() - height >= avail.top())
             at.setY(headerCell.top() - height);
         at.setX(std::max(avail.left(), std::min(at.x(), avail.right() - width)));

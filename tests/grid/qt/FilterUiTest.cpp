@@ -17,13 +17,7 @@ namespace {
 
 class FilterUiTest : public GridFixture {
 protected:
-    QListWidget* OpenDropDown(int column)
-    {
-        Click(grid, grid->FilterButtonRect(column).center());
-        auto* list = grid->findChild<QListWidget*>("FilterDropDown");
-        EXPECT_TRUE(list && list->isVisible());
-        return list;
-    }
+    QListWidget* OpenDropDown(int column) { return OpenFilterDropDown(grid, column); }
 
     QStringList Texts(QListWidget* list)
     {
@@ -33,11 +27,7 @@ protected:
         return out;
     }
 
-    void Choose(QListWidget* list, int row)
-    {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                          list->visualItemRect(list->item(row)).center());
-    }
+    static void Choose(QListWidget* list, int row) { ChooseEntry(list, row); }
 
     QWidget* StatusBar() { return grid->findChild<QWidget*>("FilterStatusBar"); }
     QString StatusWords() { return grid->findChild<QLabel*>("FilterStatusText")->text(); }
@@ -147,8 +137,9 @@ TEST_F(FilterListSizeTest, ListShowsTwelveRowsAndIsWideEnoughForItsWidestEntry)
     EXPECT_EQ(E().DataRowCount(), 5 + 31 - 1);
 }
 
-const QStringList kOperators = {Q("равно"),  Q("неравно"),          Q("больше"), Q("больше или равно"),
-                                Q("меньше"), Q("меньше или равно"), Q("пустые"), Q("не пустые")};
+const QStringList kOperators = {Q("равно"),     Q("неравно"),     Q("больше"),      Q("больше или равно"),
+                                Q("меньше"),    Q("меньше или равно"), Q("пустые"),   Q("не пустые"),
+                                Q("содержит"),  Q("не содержит"), Q("начинается с")};
 
 QStringList Items(QComboBox* box)
 {

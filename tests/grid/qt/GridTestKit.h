@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -238,6 +239,20 @@ inline void WhenModal(std::function<void(QWidget*)> answer, const char* objectNa
             w->close();
     });
     timer->start();
+}
+
+// Opens a column's filter drop-down by its header button.
+inline QListWidget* OpenFilterDropDown(TDataGrid* grid, int column)
+{
+    Click(grid, grid->FilterButtonRect(column).center());
+    auto* list = grid->findChild<QListWidget*>("FilterDropDown");
+    EXPECT_TRUE(list && list->isVisible());
+    return list;
+}
+
+inline void ChooseEntry(QListWidget* list, int row)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, list->visualItemRect(list->item(row)).center());
 }
 
 inline QColor PixelAt(const QImage& img, const QPoint& p)
