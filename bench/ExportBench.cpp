@@ -2,7 +2,7 @@
 // writing as many bytes through one buffered stream into a file of the same folder.
 #include "Bench.h"
 #include "app/GridLayouts.h"
-#include "export/GridExport.h"
+#include "export/GridExportXls.h"
 #include "export/OutputStream.h"
 #include "grid/GridEngine.h"
 #include "views/Tables.h"

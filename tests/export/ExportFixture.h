@@ -1,7 +1,7 @@
 #pragma once
 // Grids over small record tables, the expected bytes of spreadsheet records, and the
 // file read back by an independent reader (python3-xlrd).
-#include "export/GridExport.h"
+#include "export/GridExportXls.h"
 #include "grid/GridEngine.h"
 #include "table/RecordTable.h"
 #include <cstdint>
