@@ -84,6 +84,13 @@ struct TReadBack {
 };
 TReadBack ReadWithXlrd(const std::string& file);
 
+// Runs tests/export/sheet_dump.py with these arguments: its exit status and output.
+struct TScriptResult {
+    int Status = -1;
+    std::string Output;
+};
+TScriptResult RunSheetScript(const std::string& arguments);
+
 // Files in a folder (names only), for checking that no temporary file is left.
 std::vector<std::string> FolderEntries(const std::string& folder);
 void WriteFile(const std::string& file, const std::string& bytes);
