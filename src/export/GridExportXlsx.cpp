@@ -86,6 +86,13 @@ TGridExportXlsx::~TGridExportXlsx()
 
 void TGridExportXlsx::Discard()
 {
+    // A workbook freed without being closed leaves its sheet's temporary file open, and
+    // the disk space it holds taken.
+    if (sheet_ && sheet_->optimize_tmpfile) {
+        std::fclose(sheet_->optimize_tmpfile);
+        sheet_->optimize_tmpfile = nullptr;
+        sheet_->file = nullptr;
+    }
     if (workbook_)
         lxw_workbook_free(workbook_);
     workbook_ = nullptr;
@@ -102,12 +109,15 @@ void TGridExportXlsx::Execute()
     Prepare();
     TFileReplacement file;
     OpenTarget(file);
-    // The library keeps the sheet's rows in temporary files until it packs them: in
-    // the target's folder, or the system's when that folder takes no new file.
-    std::string tmpdir = file.InPlace() ? std::string() : file.Folder();
+    // The library keeps the sheet's rows in temporary files until it packs them: in a
+    // folder of ours in the target's folder, or the system's when that takes no new file.
+    TScratchFolder scratch;
+    if (!scratch.Create(file.InPlace() ? std::string() : file.Folder()))
+        RaiseCannotCreate();
+    std::string tmpdir = scratch.Path();
     lxw_workbook_options options = {};
     options.constant_memory = LXW_TRUE;
-    options.tmpdir = tmpdir.empty() ? nullptr : tmpdir.data();
+    options.tmpdir = tmpdir.data();
     workbook_ = workbook_new_opt(file.Path().c_str(), &options);
     if (!workbook_)
         RaiseCannotCreate();
@@ -134,6 +144,11 @@ void TGridExportXlsx::Execute()
     const lxw_error closed = workbook_close(workbook_);
     workbook_ = nullptr;
     sheet_ = nullptr;
+    if (closed != LXW_NO_ERROR) {
+        // The library's error paths leave its files open, the disk space with them.
+        CloseFilesLeftOpen(scratch.Path());
+        CloseFilesLeftOpen(file.Path(), file.Fd());
+    }
     switch (closed) {
     case LXW_NO_ERROR: break;
     case LXW_ERROR_CREATING_XLSX_FILE:

@@ -1,6 +1,8 @@
 #include "platform/FileReplace.h"
 
 #include <cerrno>
+#include <dirent.h>
+#include <vector>
 #include <cstdlib>
 #include <fcntl.h>
 #include <random>
@@ -110,4 +112,63 @@ long long FileWriteSome(int fd, const void* data, size_t size)
             continue;
         return n;
     }
+}
+
+TScratchFolder::~TScratchFolder()
+{
+    if (path_.empty())
+        return;
+    if (DIR* dir = ::opendir(path_.c_str())) {
+        while (dirent* e = ::readdir(dir)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..")
+                ::unlink((path_ + "/" + name).c_str());
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(path_.c_str());
+}
+
+bool TScratchFolder::Create(const std::string& parent)
+{
+    for (const std::string& base : {parent, std::string()}) {
+        std::string folder = base;
+        if (folder.empty()) {
+            const char* tmp = std::getenv("TMPDIR");
+            folder = tmp && *tmp ? tmp : "/tmp";
+        }
+        std::string pattern = folder + "/.vdx-export-XXXXXX";
+        if (::mkdtemp(pattern.data())) {
+            path_ = pattern;
+            return true;
+        }
+    }
+    return false;
+}
+
+void CloseFilesLeftOpen(const std::string& path, int keep)
+{
+    if (path.empty())
+        return;
+    DIR* dir = ::opendir("/proc/self/fd");
+    if (!dir)
+        return;
+    std::vector<int> lost;
+    const int own = ::dirfd(dir);
+    while (dirent* e = ::readdir(dir)) {
+        const int fd = std::atoi(e->d_name);
+        if (e->d_name[0] < '0' || e->d_name[0] > '9' || fd == own || fd == keep)
+            continue;
+        char target[4096];
+        const ssize_t n = ::readlink((std::string("/proc/self/fd/") + e->d_name).c_str(), target, sizeof target - 1);
+        if (n <= 0)
+            continue;
+        const std::string file(target, static_cast<size_t>(n));
+        if (file.compare(0, path.size(), path) == 0 &&
+            (file.size() == path.size() || file[path.size()] == '/' || file[path.size()] == ' '))
+            lost.push_back(fd);
+    }
+    ::closedir(dir);
+    for (int fd : lost)
+        ::close(fd);
 }

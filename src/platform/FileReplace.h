@@ -42,3 +42,24 @@ private:
 // One write(2) of at most size bytes, retried when a signal interrupts it: the bytes
 // written, or -1.
 long long FileWriteSome(int fd, const void* data, size_t size);
+
+// A folder of our own, for another library's temporary files; removed with what it holds.
+class TScratchFolder {
+public:
+    TScratchFolder() = default;
+    ~TScratchFolder();
+    TScratchFolder(const TScratchFolder&) = delete;
+    TScratchFolder& operator=(const TScratchFolder&) = delete;
+    // Makes it in parent, or in the system's temporary folder when that fails or parent
+    // is empty. False when neither takes it.
+    bool Create(const std::string& parent);
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Closes the descriptors this process holds on the file path or on files below it, also
+// deleted ones, except keep: what a library left open on its error path, holding their
+// disk space.
+void CloseFilesLeftOpen(const std::string& path, int keep = -1);
