@@ -5,6 +5,10 @@ one form for both, so that the two files of one export can be compared line by l
   sheet.py dump FILE               the listing
   sheet.py compare A.xls B.xlsx    the lines that differ; exit status 1 when any do
   sheet.py values FILE.xlsx        cached formula results: "formula <row> <col> <value>"
+  sheet.py spoil IN.xlsx OUT.xlsx  a copy whose cached formula results are all -1
+  sheet.py recalc DIR FILE...      every file opened by LibreOffice headless with formulas
+                                   recalculated on load, in one start, and saved as CSV in
+                                   DIR: "csv <file name> <row> <col> <text>" per cell
 
 Listing lines (tab-separated, rows and columns 0-based):
   cell <row> <col> text|number|blank|formula <value> <format>
@@ -181,6 +185,51 @@ def xlsx_values(path):
                 print("formula\t%d\t%d\t%r" % (cell.row - 1, cell.column - 1, value))
 
 
+def spoil(source, target):
+    import re
+    import zipfile
+    with zipfile.ZipFile(source) as src, zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as dst:
+        for item in src.infolist():
+            data = src.read(item.filename)
+            if item.filename.startswith("xl/worksheets/"):
+                data = re.sub(rb"(<f>[^<]*</f><v>)[^<]*(</v>)", rb"\g<1>-1\g<2>", data)
+            dst.writestr(item, data)
+
+
+RECALC_PROFILE = """<?xml version="1.0" encoding="UTF-8"?>
+<oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" \
+xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
+<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="OOXMLRecalcMode" oor:op="fuse">\
+<value>0</value></prop></item>
+<item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="ODFRecalcMode" oor:op="fuse">\
+<value>0</value></prop></item>
+</oor:items>
+"""
+
+
+def recalc(folder, files):
+    """LibreOffice shows the cached results of an .xlsx unless told to recalculate on
+    load; a throwaway profile tells it so."""
+    import csv
+    import os
+    import subprocess
+    profile = os.path.join(folder, "profile")
+    os.makedirs(os.path.join(profile, "user"), exist_ok=True)
+    with open(os.path.join(profile, "user", "registrymodifications.xcu"), "w") as out:
+        out.write(RECALC_PROFILE)
+    out_dir = os.path.join(folder, "csv")
+    subprocess.run(["timeout", "240", "soffice", "-env:UserInstallation=file://" + profile, "--headless",
+                    "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76", "--outdir", out_dir] + files,
+                   check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    for f in files:
+        base = os.path.splitext(os.path.basename(f))[0]
+        with open(os.path.join(out_dir, base + ".csv"), newline="", encoding="utf-8") as data:
+            for r, row in enumerate(csv.reader(data)):
+                for c, text in enumerate(row):
+                    if text != "":
+                        print("csv\t%s\t%d\t%d\t%s" % (os.path.basename(f), r, c, esc(text)))
+
+
 def listing(path):
     return xlsx_listing(path) if path.lower().endswith(".xlsx") else xls_listing(path)
 
@@ -191,6 +240,12 @@ def main(argv):
         return 0
     if argv[1] == "values":
         xlsx_values(argv[2])
+        return 0
+    if argv[1] == "spoil":
+        spoil(argv[2], argv[3])
+        return 0
+    if argv[1] == "recalc":
+        recalc(argv[2], argv[3:])
         return 0
     a, b = listing(argv[2]), listing(argv[3])
     # Column widths agree to a tenth of a character: .xlsx stores whole pixels.
