@@ -6,6 +6,7 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -171,19 +172,36 @@ void TGridExportXlsx::DoBeginWriting()
     };
     const std::vector<TSheetFont> fonts = Fonts();
     formats_.clear();
+    // Equal formats share one object: the library looks an unshared duplicate up again
+    // for every cell that uses it.
+    std::vector<std::pair<std::string, lxw_format*>> made;
     for (const TCellFormat& f : CellFormats()) {
+        const TGridFont& font = *fonts[f.Font - kFirstFont].Font;
+        const lxw_color_t fontColor = color(fonts[f.Font - kFirstFont].Color);
+        const std::string key = font.Name + '\0' + std::to_string(font.Size) + '/' + std::to_string(font.Bold) +
+                                std::to_string(font.Italic) + std::to_string(font.Underline) +
+                                std::to_string(font.StrikeOut) + '/' + std::to_string(fontColor) + '/' +
+                                std::to_string(f.Alignment) + '/' + std::to_string(color(f.Fill)) + '/' +
+                                std::to_string(f.Border[0] ? color(f.Border[0]) : 0) + '/' +
+                                std::to_string(f.Border[1] ? color(f.Border[1]) : 0) + '/' +
+                                std::to_string(f.Border[2] ? color(f.Border[2]) : 0) + '/' +
+                                std::to_string(f.Border[3] ? color(f.Border[3]) : 0);
+        const auto same = std::find_if(made.begin(), made.end(), [&](const auto& m) { return m.first == key; });
+        if (same != made.end()) {
+            formats_.push_back(same->second);
+            continue;
+        }
         lxw_format* format = workbook_add_format(workbook_);
-        const TSheetFont& font = fonts[f.Font - kFirstFont];
-        format_set_font_name(format, font.Font->Name.c_str());
-        format_set_font_size(format, font.Font->Size);
-        format_set_font_color(format, color(font.Color));
-        if (font.Font->Bold)
+        format_set_font_name(format, font.Name.c_str());
+        format_set_font_size(format, font.Size);
+        format_set_font_color(format, fontColor);
+        if (font.Bold)
             format_set_bold(format);
-        if (font.Font->Italic)
+        if (font.Italic)
             format_set_italic(format);
-        if (font.Font->Underline)
+        if (font.Underline)
             format_set_underline(format, LXW_UNDERLINE_SINGLE);
-        if (font.Font->StrikeOut)
+        if (font.StrikeOut)
             format_set_font_strikeout(format);
         format_set_align(format, Align(f.Alignment));
         format_set_align(format, LXW_ALIGN_VERTICAL_BOTTOM);
@@ -205,6 +223,7 @@ void TGridExportXlsx::DoBeginWriting()
             format_set_right(format, LXW_BORDER_THIN);
             format_set_right_color(format, color(f.Border[3]));
         }
+        made.emplace_back(key, format);
         formats_.push_back(format);
     }
     // Widths in characters as the BIFF4 file gives them; the library stores a pixel
