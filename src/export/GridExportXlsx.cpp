@@ -162,8 +162,9 @@ void TGridExportXlsx::Execute()
 void TGridExportXlsx::DoBeginWriting()
 {
     TGridExportSheet::DoBeginWriting();
+    // The workbook is a file of the library's: a byte stream cannot take it.
     if (!workbook_)
-        return;
+        RaiseStreamWriteError();
     const std::array<uint32_t, 13> palette = PaletteRgb();
     auto color = [&](uint8_t index) -> lxw_color_t {
         if (index == kGreyLine)

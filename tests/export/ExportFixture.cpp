@@ -9,7 +9,6 @@
 #include <dirent.h>
 #include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace exporttest {
 
@@ -343,21 +342,14 @@ TReadBack ReadWithXlrd(const std::string& file)
     return result;
 }
 
-TScriptResult RunSheetScript(const std::string& arguments)
+std::string ErrorOf(const std::function<void()>& action)
 {
-    TScriptResult result;
-    const std::string command =
-        "/usr/bin/python3 '" VDX_SOURCE_DIR "/tests/export/sheet_dump.py' " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.Output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message;
+    }
+    return "(no error)";
 }
 
 std::vector<std::string> FolderEntries(const std::string& folder)

@@ -1,10 +1,12 @@
 #pragma once
 // Grids over small record tables, the expected bytes of spreadsheet records, and the
 // file read back by an independent reader (python3-xlrd).
+#include "SheetScript.h"
 #include "export/GridExportXls.h"
 #include "grid/GridEngine.h"
 #include "table/RecordTable.h"
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -84,12 +86,8 @@ struct TReadBack {
 };
 TReadBack ReadWithXlrd(const std::string& file);
 
-// Runs tests/export/sheet_dump.py with these arguments: its exit status and output.
-struct TScriptResult {
-    int Status = -1;
-    std::string Output;
-};
-TScriptResult RunSheetScript(const std::string& arguments);
+// The message of the Exception the action raises, or "(no error)".
+std::string ErrorOf(const std::function<void()>& action);
 
 // Files in a folder (names only), for checking that no temporary file is left.
 std::vector<std::string> FolderEntries(const std::string& folder);

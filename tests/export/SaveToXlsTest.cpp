@@ -30,16 +30,6 @@ struct TCountGrid {
     }
 };
 
-std::string ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "(no error)";
-}
-
 // Records what reaches the file and fails the chosen write.
 struct TFaultHook {
     std::vector<std::pair<uint64_t, size_t>> Writes;

@@ -14,16 +14,6 @@ using namespace exporttest;
 
 namespace {
 
-std::string ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "(no error)";
-}
-
 void AddHubs(TGridFixture& f)
 {
     f.AddRows({{1, 100.0, 7.0, "10.0.0.1", std::string("Борис"), std::string("Хаб-Ёлка")},
@@ -189,4 +179,15 @@ TEST(Xlsx, SheetRowLimitIsCheckedBeforeAnyFileIsMade)
               A("Строк данных: 349525, а в файл .xlsx помещается не больше 349524."));
     EXPECT_EQ(vdxtest::ReadFileBytes(target), "old content");
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.xlsx"});
+}
+
+TEST(Xlsx, AStreamCannotTakeAWorkbook)
+{
+    TGridFixture f;
+    ConfigureRatioLike(f);
+    AddHubs(f);
+    TGridExportXlsx writer(f.Grid, "", true);
+    TMemoryStream stream;
+    EXPECT_EQ(ErrorOf([&] { writer.SaveToStream(stream); }), "Stream write error");
+    EXPECT_EQ(stream.Bytes, "");
 }

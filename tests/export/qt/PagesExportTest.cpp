@@ -1,6 +1,7 @@
 // The three pages' grids as designed, grouped and filtered, exported in both formats: the
 // BIFF4 file read by xlrd and the .xlsx read by openpyxl hold the same cells, and
 // LibreOffice, made to recalculate, finds the footers' sums in the .xlsx formulas.
+#include "../SheetScript.h"
 #include "app/GridLayouts.h"
 #include "export/GridExport.h"
 #include "grid/GridEngine.h"
@@ -16,31 +17,10 @@
 #include <map>
 #include <memory>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace {
 
-struct TScript {
-    int Status = -1;
-    std::string Output;
-};
-
-TScript RunScript(const std::string& arguments)
-{
-    TScript result;
-    const std::string command =
-        "/usr/bin/python3 '" VDX_SOURCE_DIR "/tests/export/sheet_dump.py' " + arguments + " 2>&1";
-    FILE* pipe = ::popen(command.c_str(), "r");
-    if (!pipe)
-        return result;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
-        result.Output.append(buffer, n);
-    const int status = ::pclose(pipe);
-    result.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
-}
+using exporttest::RunSheetScript;
 
 std::vector<std::string> Split(const std::string& line, char by = '\t')
 {
@@ -177,7 +157,7 @@ TEST(PagesExport, EveryPageGroupedAndFilteredHoldsTheSameCellsAndLibreOfficeFind
         const std::string xls = folder.File(name + "_b.xls"), xlsx = folder.File(name + ".xlsx");
         SaveToXLS(page.Grid, xls, true);
         SaveToXLSX(page.Grid, xlsx, true);
-        const TScript compared = RunScript("compare '" + xls + "' '" + xlsx + "'");
+        const exporttest::TScriptResult compared = RunSheetScript("compare '" + xls + "' '" + xlsx + "'");
         EXPECT_EQ(compared.Status, 0) << compared.Output;
         EXPECT_NE(compared.Output.find(" 0 differences"), std::string::npos) << compared.Output;
         TExported e{name + ".xlsx", {}, 0};
@@ -226,14 +206,14 @@ TEST(PagesExport, EveryPageGroupedAndFilteredHoldsTheSameCellsAndLibreOfficeFind
         exportBoth(*empty, "empty");
     }
     // A copy whose cached results are wrong shows that LibreOffice recalculates.
-    ASSERT_EQ(RunScript("spoil '" + folder.File("ratio.xlsx") + "' '" + folder.File("spoilt.xlsx") + "'").Status, 0);
+    ASSERT_EQ(RunSheetScript("spoil '" + folder.File("ratio.xlsx") + "' '" + folder.File("spoilt.xlsx") + "'").Status, 0);
     xlsxFiles.push_back(folder.File("spoilt.xlsx"));
     exported.push_back({"spoilt.xlsx", exported[3].Sums, 0});
 
     std::string files;
     for (const std::string& f : xlsxFiles)
         files += " '" + f + "'";
-    const TScript recalculated = RunScript("recalc '" + folder.File("lo") + "'" + files);
+    const exporttest::TScriptResult recalculated = RunSheetScript("recalc '" + folder.File("lo") + "'" + files);
     ASSERT_EQ(recalculated.Status, 0) << recalculated.Output;
     // file -> (row, col) -> text; the footer is the last row of each file
     std::map<std::string, std::map<std::pair<int, int>, std::string>> sheets;
@@ -275,7 +255,7 @@ TEST(PagesExport, TwentyThousandLogRowsGoToXlsxWholeAndBiff4RefusesThem)
                   "Строк данных: 20000, а в файл .xls помещается не больше 16382. Сохраните в формате .xlsx.");
     }
     SaveToXLSX(log.Grid, folder.File("log.xlsx"), true);
-    const TScript dump = RunScript("dump '" + folder.File("log.xlsx") + "'");
+    const exporttest::TScriptResult dump = RunSheetScript("dump '" + folder.File("log.xlsx") + "'");
     ASSERT_EQ(dump.Status, 0) << dump.Output.substr(0, 2000);
     std::map<std::pair<int, int>, std::string> texts;
     std::istringstream lines(dump.Output);
