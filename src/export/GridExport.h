@@ -1,11 +1,15 @@
 #pragma once
-// Export of what a grid shows: the walker decides which rows go out and in what order and
-// counts sheet rows; the spreadsheet layer writes them as a BIFF4 worksheet.
+// Export of what a grid shows. The walker decides which rows go out and in what order,
+// counts sheet rows and owns the file; the sheet layer (GridExportSheet.h) places the
+// cells, and the two writers turn them into a BIFF4 worksheet (GridExportXls.h) or an
+// .xlsx workbook (GridExportXlsx.h). The Save functions at the end choose among them.
 #include "export/OutputStream.h"
 #include "grid/GridEngine.h"
 #include <cstdint>
 #include <string>
 #include <vector>
+
+class TFileReplacement;
 
 class TGridExport {
 public:
@@ -24,13 +28,14 @@ protected:
     virtual void DoWriteRecord(const TGridNode* node);
 
 public:
-    // Writes the file. The target is replaced only by a complete file: the export goes to
-    // a new file beside it, which is renamed over the target once it is closed; on any
-    // error the new file is removed and the target stays as it was.
+    // Writes the file through SaveToStream. The target is replaced only by a complete
+    // file: the export goes to a new file beside it, which is renamed over the target
+    // once it is closed; on any error the new file is removed and the target stays as
+    // it was. A folder that takes no new file gets an existing target written in place.
     virtual void Execute();
 
-    // The walk: the heading, every row of the list with what follows it, the footer.
-    // A grid without a data source or record table gives no bytes at all.
+    // The walk into a stream. A grid without a data source or record table gives no
+    // bytes at all.
     void SaveToStream(TOutputStream& stream);
 
     // Rows to write, in tree order. Save-all (or nothing selected): every row of the tree,
@@ -44,6 +49,18 @@ protected:
     // any file is made.
     virtual void CheckLimits(const std::vector<const TGridNode*>& rows) const;
 
+    // The rows to write, with the limits checked; once per export.
+    const std::vector<const TGridNode*>& Prepare();
+    // The steps in order: begin, heading, the rows, footer, end; the end step also runs
+    // after an error, which then goes on to the caller.
+    void Walk();
+    bool HasData() const { return Grid.DataSource() && Grid.Table(); }
+    // Opens the target the way Execute does; errors become the export's messages.
+    void OpenTarget(TFileReplacement& file) const;
+    void CommitTarget(TFileReplacement& file) const;
+    [[noreturn]] void RaiseCannotCreate() const;
+    [[noreturn]] static void RaiseStreamWriteError();
+
     void Write(const void* data, size_t size) { stream_->Write(data, size); }
 
     const TGridEngine& Grid;
@@ -52,52 +69,19 @@ protected:
     int32_t RowCounter = 0;   // sheet row of the next row to write
 
 private:
-    void Prepare();
-
     TOutputStream* stream_ = nullptr;
     std::vector<const TGridNode*> rows_;
     bool prepared_ = false;
 };
 
-class TGridExportXls : public TGridExport {
-public:
-    using TGridExport::TGridExport;
-
-    static constexpr int MaxSheetRows = 16384;     // rows of a BIFF4 worksheet
-    static constexpr int MaxSheetColumns = 256;
-    static constexpr int FirstColumnFont = 10;     // font indexes are one byte
-
-    // Sheet rows the export of these rows takes: heading, rows, group footers, footer.
-    int SheetRowsNeeded(const std::vector<const TGridNode*>& rows) const;
-
-protected:
-    void DoBeginWriting() override;
-    void DoEndWriting() override;
-    void DoWriteHeader() override;
-    void DoWriteFooter() override;
-    void DoWriteRecord(const TGridNode* node) override;
-    void CheckLimits(const std::vector<const TGridNode*>& rows) const override;
-
-private:
-    struct TExportColumn {
-        int Column = -1;                    // the grid's column index
-        const TRecordField* Field = nullptr;
-        uint16_t DataXf = 0;
-    };
-
-    void WriteBlank(int row, int col, uint16_t xf);
-    void WriteLabel(int row, int col, uint16_t xf, const AnsiString& text);
-    void WriteNumber(int row, int col, uint16_t xf, double value);
-    void WriteInteger(int row, int col, uint16_t xf, int32_t value);
-    void WriteFont(const TGridFont& font, uint16_t colorIndex);
-    void WriteXf(const uint8_t (&bytes)[12]);
-    void WriteColInfo(int column, int width);
-
-    std::vector<TExportColumn> columns_;
-    int groups_ = 0;    // G
-    int heading_ = 0;   // H
-};
-
-// Writes the grid as a spreadsheet file (a native, UTF-8 path); saveAll false writes only
-// the selected rows with their surroundings.
+// Writes the grid as a BIFF4 spreadsheet file (a native, UTF-8 path); saveAll false
+// writes only the selected rows with their surroundings.
 void SaveToXLS(const TGridEngine& grid, const std::string& fileName, bool saveAll);
+// The same as an .xlsx workbook.
+void SaveToXLSX(const TGridEngine& grid, const std::string& fileName, bool saveAll);
+
+enum class TExportFormat { Xls, Xlsx };
+// The writer a file name asks for: .xlsx in any case, everything else BIFF4.
+TExportFormat ExportFormatOf(const std::string& fileName);
+// Writes with the writer the name asks for.
+void SaveGridAs(const TGridEngine& grid, const std::string& fileName, bool saveAll);

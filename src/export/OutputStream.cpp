@@ -1,9 +1,8 @@
 #include "export/OutputStream.h"
 #include "platform/Exception.h"
+#include "platform/FileReplace.h"
 
-#include <cerrno>
 #include <cstring>
-#include <unistd.h>
 
 namespace {
 
@@ -82,9 +81,7 @@ void TFileStream::WriteToFile(const char* data, size_t size)
             failed_ = true;
             StreamWriteError();
         }
-        const ssize_t n = ::write(fd_, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
+        const long long n = FileWriteSome(fd_, data, size);
         if (n <= 0) {
             failed_ = true;
             StreamWriteError();

@@ -342,6 +342,16 @@ TReadBack ReadWithXlrd(const std::string& file)
     return result;
 }
 
+std::string ErrorOf(const std::function<void()>& action)
+{
+    try {
+        action();
+    } catch (const Exception& e) {
+        return e.Message;
+    }
+    return "(no error)";
+}
+
 std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> out;

@@ -1,10 +1,12 @@
 #pragma once
 // Grids over small record tables, the expected bytes of spreadsheet records, and the
 // file read back by an independent reader (python3-xlrd).
-#include "export/GridExport.h"
+#include "SheetScript.h"
+#include "export/GridExportXls.h"
 #include "grid/GridEngine.h"
 #include "table/RecordTable.h"
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -83,6 +85,9 @@ struct TReadBack {
     const TReadCell* At(int row, int col) const;
 };
 TReadBack ReadWithXlrd(const std::string& file);
+
+// The message of the Exception the action raises, or "(no error)".
+std::string ErrorOf(const std::function<void()>& action);
 
 // Files in a folder (names only), for checking that no temporary file is left.
 std::vector<std::string> FolderEntries(const std::string& folder);

@@ -30,16 +30,6 @@ struct TCountGrid {
     }
 };
 
-std::string ErrorOf(const std::function<void()>& action)
-{
-    try {
-        action();
-    } catch (const Exception& e) {
-        return e.Message;
-    }
-    return "(no error)";
-}
-
 // Records what reaches the file and fails the chosen write.
 struct TFaultHook {
     std::vector<std::pair<uint64_t, size_t>> Writes;
@@ -198,9 +188,12 @@ TEST(SaveToXls, SheetRowLimitIsCheckedBeforeAnyFileIsMade)
              std::vector<std::vector<TGridFixture::TValue>> rows(16383, {0});
              f.AddRows(rows);
          },
-         "Cannot export 16385 rows: a worksheet holds at most 16384"},
+         "Строк данных: 16383, а в файл .xls помещается не больше 16382. Сохраните в формате .xlsx."},
         // each hub takes a group row, its data row and its footer row
-        {"group and footer rows count", ratio(5462), "Cannot export 16388 rows: a worksheet holds at most 16384"},
+        // 16,388 sheet rows; the heading, the footer and 5,462 group rows with their
+        // footers leave room for 5,458 data rows
+        {"group and footer rows count", ratio(5462),
+         "Строк данных: 5462, а в файл .xls помещается не больше 5458. Сохраните в формате .xlsx."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -211,7 +204,7 @@ TEST(SaveToXls, SheetRowLimitIsCheckedBeforeAnyFileIsMade)
         WriteFile(target, "old content");
         TFaultHook hook;
         hook.Fail = [](uint64_t, size_t) { return false; };
-        EXPECT_EQ(ErrorOf([&] { SaveToXLS(f.Grid, target, true); }), c.message);
+        EXPECT_EQ(ErrorOf([&] { SaveToXLS(f.Grid, target, true); }), A(c.message));
         EXPECT_TRUE(hook.Writes.empty());
         EXPECT_EQ(vdxtest::ReadFileBytes(target), "old content");
         EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{"out.xls"});
@@ -227,7 +220,7 @@ TEST(SaveToXls, MoreColumnsThanTheFileCanNumberAreRefused)
     f.Attach(247 * 5);
     vdxtest::TempFolder folder;
     EXPECT_EQ(ErrorOf([&] { SaveToXLS(f.Grid, folder.File("wide.xls"), true); }),
-              "Cannot export 247 columns: a worksheet holds at most 246");
+              A("Столбцов: 247, а в файл .xls помещается не больше 246."));
     EXPECT_EQ(FolderEntries(folder.Path()), std::vector<std::string>{});
     f.Grid.Column(0).Visible = false;
     f.Grid.LayoutChanged();

@@ -6,13 +6,36 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QProxyStyle>
 #include <QStringList>
 
 namespace {
 
-const char* const kFilter = "Microsoft Excel (*.xls)|*.xls";
+const char* const kFilter = "Microsoft Excel (*.xls)|*.xls|Microsoft Excel 2007 (*.xlsx)|*.xlsx";
+
+bool& QtDialogForced()
+{
+    static bool forced = false;
+    return forced;
+}
+
+// The extension a filter entry's pattern gives a bare name: "*.xlsx" gives "xlsx".
+QString SuffixOf(const QString& nameFilter)
+{
+    const int dot = nameFilter.lastIndexOf("*.");
+    const int close = nameFilter.indexOf(')', dot);
+    return dot < 0 ? QString("xls") : nameFilter.mid(dot + 2, close < 0 ? -1 : close - dot - 2);
+}
+
+// A name without an extension gets the chosen filter's, whatever the dialog did.
+QString WithSuffix(const QString& file, const QString& nameFilter)
+{
+    if (file.isEmpty() || !QFileInfo(file).suffix().isEmpty())
+        return file;
+    return file + '.' + SuffixOf(nameFilter);
+}
 
 // "description|pattern|description|pattern" as the toolkit's name filters. Descriptions
 // that already show their pattern in brackets are kept as they are.
@@ -56,23 +79,33 @@ bool AskToOpen(QWidget* owner)
 
 } // namespace
 
+void SetQtSaveDialogForced(bool forced)
+{
+    QtDialogForced() = forced;
+}
+
 void RunExportCommand(QWidget* owner, TDataGrid& grid)
 {
     QFileDialog dialog(owner);
     dialog.setObjectName("ExportSaveDialog");
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (QtDialogForced())
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
     dialog.setDefaultSuffix("xls");
     dialog.setNameFilters(NameFilters(kFilter));
     dialog.selectFile("vandrixdiscover_export.xls");
+    QObject::connect(&dialog, &QFileDialog::filterSelected,
+                     [&dialog](const QString& filter) { dialog.setDefaultSuffix(SuffixOf(filter)); });
     if (dialog.exec() != QDialog::Accepted)
         return;
     const QStringList files = dialog.selectedFiles();
-    const std::string fileName = files.isEmpty() ? std::string() : QFile::encodeName(files.first()).toStdString();
+    const QString chosen = WithSuffix(files.isEmpty() ? QString() : files.first(), dialog.selectedNameFilter());
+    const std::string fileName = QFile::encodeName(chosen).toStdString();
 
-    SaveToXLS(grid.Engine(), fileName, true);
+    // The name's extension picks the writer: .xlsx in any case, else BIFF4.
+    SaveGridAs(grid.Engine(), fileName, true);
 
     if (AskToOpen(owner))
         ShellOpen(fileName);

@@ -10,6 +10,7 @@
 #include "views/Tables.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
@@ -97,19 +98,31 @@ struct TExportFixture : ::testing::Test {
         }
         table->ReleaseControls();
         SetShellOpenHook([this](const std::string& file) { opened.push_back(file); });
+        SetQtSaveDialogForced(true);
     }
     void TearDown() override
     {
         SetShellOpenHook(nullptr);
+        SetQtSaveDialogForced(false);
         delete grid;
     }
 
-    // Chooses `name` in the save dialog and presses its Save button.
-    static TModalScript::THandler Choose(const QString& name)
+    // Chooses `name` in the save dialog, with the filter entry `filter` when it is not
+    // negative, and presses its Save button.
+    static TModalScript::THandler Choose(const QString& name, int filter = -1)
     {
-        return [name](QWidget* w) {
+        return [name, filter](QWidget* w) {
             auto* dialog = qobject_cast<QFileDialog*>(w);
             ASSERT_NE(dialog, nullptr) << w->metaObject()->className();
+            if (filter >= 0) {
+                auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+                ASSERT_NE(types, nullptr);
+                // As the user picks it: the dialog follows the user's choice, not a change in code.
+                types->setFocus();
+                for (int i = types->currentIndex(); i < filter; ++i)
+                    QTest::keyClick(types, Qt::Key_Down);
+                ASSERT_EQ(types->currentIndex(), filter);
+            }
             auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
             ASSERT_NE(edit, nullptr);
             edit->setText(name);
@@ -146,6 +159,7 @@ std::vector<std::string> Entries(const std::string& folder)
 }
 
 const std::string kBof = std::string("\x09\x04\x06\x00\x00\x00\x10\x00\x00\x00", 10);
+const std::string kZip = "PK\x03\x04";   // an .xlsx workbook is a zip archive
 
 } // namespace
 
@@ -158,7 +172,9 @@ TEST_F(TExportFixture, DialogSettingsThenYesOpensExactlyTheSavedFile)
         EXPECT_EQ(dialog->parentWidget(), &owner);
         EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
         EXPECT_EQ(dialog->defaultSuffix(), "xls");
-        EXPECT_EQ(dialog->nameFilters(), QStringList{"Microsoft Excel (*.xls)"});
+        EXPECT_EQ(dialog->nameFilters(),
+                  (QStringList{"Microsoft Excel (*.xls)", "Microsoft Excel 2007 (*.xlsx)"}));
+        EXPECT_EQ(dialog->selectedNameFilter(), "Microsoft Excel (*.xls)");
         EXPECT_TRUE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
         EXPECT_TRUE(dialog->testOption(QFileDialog::DontUseNativeDialog));
         auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
@@ -295,4 +311,35 @@ TEST_F(TExportFixture, QuestionKeepsYesNoCancelOrderUnderAReversedDesktopLayout)
     };
     Run({Choose(Path("gnome.xls")), check});
     QApplication::setStyle(QStyleFactory::create(original));
+}
+
+TEST_F(TExportFixture, TheNameChoosesTheWriter)
+{
+    struct Case {
+        const char* typed;
+        int filter;              // -1: the dialog's first, .xls
+        const char* written;     // the file that appears
+        bool xlsx;
+    };
+    const std::vector<Case> cases = {
+        {"a.xlsx", -1, "a.xlsx", true},
+        {"b.XLSX", -1, "b.XLSX", true},
+        {"c.xls", -1, "c.xls", false},
+        {"d", -1, "d.xls", false},
+        {"e", 1, "e.xlsx", true},
+        {"f.xls", 1, "f.xls", false},
+        {"g.csv", -1, "g.csv", false},
+        {"h.XlSx.bak", -1, "h.XlSx.bak", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.typed);
+        opened.clear();
+        EXPECT_EQ(Run({Choose(Path(c.typed), c.filter), Answer(QMessageBox::Yes)}),
+                  (std::vector<QString>{"ExportSaveDialog", "OpenQuestion"}));
+        const std::string file = folder.File(c.written);
+        EXPECT_EQ(opened, std::vector<std::string>{file});
+        const std::string bytes = vdxtest::ReadFileBytes(file);
+        EXPECT_EQ(bytes.substr(0, c.xlsx ? kZip.size() : kBof.size()), c.xlsx ? kZip : kBof);
+    }
+    EXPECT_EQ(Entries(folder.Path()).size(), cases.size());
 }
