@@ -4,28 +4,11 @@
 #include "platform/Cp1251.h"
 #include "platform/FileReplace.h"
 
+#include <algorithm>
 #include <cctype>
 #include <unordered_set>
 
 namespace {
-
-void AppendSubtree(const TGridNode* node, std::vector<const TGridNode*>& out)
-{
-    out.push_back(node);
-    const int n = TGridEngine::ChildCount(node);
-    for (int i = 0; i < n; ++i)
-        AppendSubtree(TGridEngine::Child(node, i), out);
-}
-
-void AppendMarked(const TGridNode* node, const std::unordered_set<const TGridNode*>& marked,
-                  std::vector<const TGridNode*>& out)
-{
-    if (marked.count(node))
-        out.push_back(node);
-    const int n = TGridEngine::ChildCount(node);
-    for (int i = 0; i < n; ++i)
-        AppendMarked(TGridEngine::Child(node, i), marked, out);
-}
 
 void MarkSubtree(const TGridNode* node, std::unordered_set<const TGridNode*>& marked)
 {
@@ -53,20 +36,17 @@ void TGridExport::CheckLimits(const std::vector<const TGridNode*>&) const {}
 
 std::vector<const TGridNode*> TGridExport::RowsToWrite() const
 {
-    std::vector<const TGridNode*> rows;
-    const int top = Grid.TopCount();
+    std::vector<const TGridNode*> rows = Grid.RowsInTreeOrder();
     const TGridNode* focused = Grid.FocusedNode();
-    if (SaveAll || !focused) {
-        for (int i = 0; i < top; ++i)
-            AppendSubtree(Grid.Top(i), rows);
+    if (SaveAll || !focused)
         return rows;
-    }
     std::unordered_set<const TGridNode*> marked;
     for (const TGridNode* up = TGridEngine::Parent(focused); up; up = TGridEngine::Parent(up))
         marked.insert(up);
     MarkSubtree(focused, marked);
-    for (int i = 0; i < top; ++i)
-        AppendMarked(Grid.Top(i), marked, rows);
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [&](const TGridNode* node) { return !marked.count(node); }),
+               rows.end());
     return rows;
 }
 
