@@ -53,7 +53,7 @@ const std::vector<LoadKind>& Kinds()
          [](sqlite3_connection& c, TRecordTable& t) { LoadRatio(c, t, true); }, RatioStatement(true),
          {R::Integer, R::Int64, R::Int64, R::Text, R::Text, R::Text}},
         {"load_log", true, MakeLogTable, [](sqlite3_connection& c, TRecordTable& t) { LoadLog(c, t, A("Все")); },
-         LogStatement(A("Все")), {R::Integer, R::Text, R::RawText, R::Text, R::Text}},
+         LogStatement(A("Все")), {R::Integer, R::Text, R::Text, R::Text, R::Text}},
     };
     return kinds;
 }
