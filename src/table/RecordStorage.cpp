@@ -36,6 +36,7 @@ unsigned char* NextStart(unsigned char* recordEnd) { return recordEnd; }
 
 constexpr size_t kSmallPage = 4096;
 constexpr size_t kFirstChunk = 64 * 1024;
+constexpr size_t kLargestChunk = size_t(64) << 20;
 // Memory is asked for ahead of the rows in steps of this size.
 constexpr size_t kPopulateStep = size_t(4) << 20;
 
@@ -57,9 +58,9 @@ TRecordStorage::~TRecordStorage() { Release(); }
 
 void TRecordStorage::NewChunk(size_t bytes)
 {
-    // Each chunk a quarter of what is held so far: geometric growth keeps the number of
-    // chunks small, and at most a fifth of the storage is left unused at the end.
-    size_t size = std::max({kFirstChunk, reserved_ / 4, bytes + kGap});
+    // Each chunk a quarter of what is held so far, up to 64 MB: geometric growth keeps the
+    // number of chunks small, the cap what is left unused at the end of millions of rows.
+    size_t size = std::max({kFirstChunk, std::min(reserved_ / 4, kLargestChunk), bytes + kGap});
     size = RoundUp(size, kSmallPage);
     chunks_.reserve(chunks_.size() + 1);
     unsigned char* base = MapChunk(size);

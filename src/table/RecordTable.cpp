@@ -188,7 +188,7 @@ TRecordField::TRecordField(std::string fieldName, TFieldType kind, int size)
 
 void TRecordTable::ReleaseStorage()
 {
-    std::vector<TRecord*>().swap(records_);
+    std::deque<TRecord*>().swap(records_);
     storage_.Release();
     row_ = rowLimit_ = nullptr;
 }
