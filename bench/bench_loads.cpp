@@ -232,6 +232,39 @@ void TenMillionLogFigures(bool memory)
     std::printf("# load_log_growth: time at 10M over time at 1M, target <= 11\n");
 }
 
+// Huge texts cost their stored size: the table's bytes after loading 40 log rows whose bodies
+// are 2 MB each, against the same rows with bodies of 1,000 bytes (the same stored values).
+void HugeTextsFigure()
+{
+    double bytes[2] = {0, 0};
+    const long long lengths[2] = {2000000, 1000};
+    for (int k = 0; k < 2; ++k) {
+        const std::string file = CacheRoot() + "/huge-texts-" + std::to_string(lengths[k]) + ".sqlite";
+        std::filesystem::create_directories(CacheRoot());
+        std::filesystem::remove(file);
+        {
+            sqlite3_connection c;
+            c.open(file.c_str());
+            c.execute("CREATE TABLE vdx_log (id INTEGER PRIMARY KEY, file TEXT, sdate TEXT, body TEXT, nick TEXT)");
+            c.execute(("WITH RECURSIVE k(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM k WHERE i < 40) "
+                       "INSERT INTO vdx_log SELECT i, 'file.txt', '2026-12-02 11:00', "
+                       "substr(replace(hex(zeroblob(1000000)), '00', 'ab'), 1, " +
+                       std::to_string(lengths[k]) + "), 'nick' FROM k")
+                          .c_str());
+        }
+        bytes[k] = InChild([&] {
+            sqlite3_connection c;
+            OpenAsTheProgramDoes(c, file);
+            auto table = MakeLogTable();
+            LoadLog(c, *table, A("Все"));
+            return std::vector<double>{static_cast<double>(table->StorageBytes())};
+        })[0];
+        std::filesystem::remove(file);
+    }
+    Report("load_log_huge_texts_mem", 40, "bytes", bytes[0], bytes[1]);
+    std::printf("# load_log_huge_texts_mem: 2 MB bodies against 1,000-byte ones, target <= 1.5\n");
+}
+
 const TBenchRegistrar registrars[] = {
     {"load_dup", [] { TimeFigure(Kinds()[0]); }},
     {"load_ratio", [] { TimeFigure(Kinds()[1]); }},
@@ -239,6 +272,7 @@ const TBenchRegistrar registrars[] = {
     {"load_dup_mem", [] { MemoryFigure(Kinds()[0]); }},
     {"load_ratio_mem", [] { MemoryFigure(Kinds()[1]); }},
     {"load_log_mem", [] { MemoryFigure(Kinds()[2]); }},
+    {"load_log_huge_texts_mem", HugeTextsFigure},
     {"rows10m_load_log", [] { TenMillionLogFigures(false); }},
     {"rows10m_load_log_mem", [] { TenMillionLogFigures(true); }},
 };
