@@ -64,24 +64,34 @@ std::vector<double> InChild(const std::function<std::vector<double>()>& fn)
     return values;
 }
 
-// Demo databases of n rows in every view, made once and kept between runs.
-std::string DemoFolder(long long rows)
+namespace {
+
+std::string MakeOnce(const std::string& folder, const vdxdemo::DemoOptions& o)
 {
-    const std::string folder = CacheRoot() + "/demo-" + kDataVersion + "-rows" + std::to_string(rows);
     const std::string marker = folder + "/complete";
     if (!std::filesystem::exists(marker)) {
         std::filesystem::create_directories(folder);
         std::fprintf(stderr, "generating %s ...\n", folder.c_str());
         InChild([&] {
-            vdxdemo::DemoOptions o;
-            o.rows = rows;
-            o.dupRows = rows;
-            o.seed = 1;
             vdxdemo::GenerateDemo(folder, o);
             return std::vector<double>{0};
         });
         std::ofstream(marker) << "ok\n";
     }
+    return folder;
+}
+
+} // namespace
+
+// Demo databases of n rows in every view, made once and kept between runs.
+std::string DemoFolder(long long rows)
+{
+    vdxdemo::DemoOptions o;
+    o.rows = rows;
+    o.dupRows = rows;
+    o.seed = 1;
+    const std::string folder =
+        MakeOnce(CacheRoot() + "/demo-" + kDataVersion + "-rows" + std::to_string(rows), o);
     // Bring both files into the system's cache, so that no child pays for the disk.
     for (const auto& f : {vdxdemo::MainDbPath(folder), vdxdemo::LogDbPath(folder)}) {
         std::ifstream in(f, std::ios::binary);
@@ -90,4 +100,38 @@ std::string DemoFolder(long long rows)
         }
     }
     return folder;
+}
+
+namespace {
+
+std::string LogFolderName(long long rows)
+{
+    return CacheRoot() + "/demo-" + kDataVersion + "-log" + std::to_string(rows);
+}
+
+} // namespace
+
+std::string LogDemoFolder(long long rows)
+{
+    vdxdemo::DemoOptions o;
+    o.rows = rows;
+    o.dupRows = 20;
+    o.ratioRows = 1000;
+    o.seed = 1;
+    return MakeOnce(LogFolderName(rows), o);
+}
+
+std::string LogDemoFolderIfRoom(long long rows)
+{
+    if (!std::filesystem::exists(LogFolderName(rows) + "/complete")) {
+        std::error_code ec;
+        std::filesystem::create_directories(CacheRoot(), ec);
+        const auto space = std::filesystem::space(CacheRoot(), ec);
+        constexpr std::uintmax_t kNeeded = std::uintmax_t(4) << 30;
+        if (ec || space.available < kNeeded) {
+            std::printf("# skipped: %lld log rows need 4 GB free in %s\n", rows, CacheRoot().c_str());
+            return std::string();
+        }
+    }
+    return LogDemoFolder(rows);
 }

@@ -14,3 +14,14 @@ std::vector<double> InChild(const std::function<std::vector<double>()>& fn);
 // Demo databases of n rows in every view, made once, kept between runs, read into the
 // system's cache.
 std::string DemoFolder(long long rows);
+
+// Demo databases of n log rows and small other views (the figures for years of logging),
+// made once and kept like DemoFolder's; not read into the cache ahead.
+std::string LogDemoFolder(long long rows);
+
+constexpr long long kOneMillion = 1000000;
+constexpr long long kTenMillion = 10000000;
+
+// LogDemoFolder(rows), or empty (saying so) when it is not made yet and the cache's disk has
+// less than 4 GB free.
+std::string LogDemoFolderIfRoom(long long rows);

@@ -15,14 +15,14 @@
 
 namespace {
 
-// 1251 byte of every code point of the Basic Multilingual Plane; '?' where 1251 has none,
-// as the wide-to-ANSI step writes. Surrogates never reach it.
+// 1251 byte of every code point of the Basic Multilingual Plane, or its best fit; '?' where
+// neither is, as the wide-to-ANSI step writes. Surrogates never reach it.
 const unsigned char* BmpTable()
 {
     static const auto table = [] {
         auto t = std::make_unique<std::array<unsigned char, 0x10000>>();
         for (uint32_t u = 0; u < 0x10000; ++u) {
-            const int b = UnicodeToCp1251(static_cast<char16_t>(u));
+            const int b = UnicodeToCp1251BestFit(static_cast<char16_t>(u));
             (*t)[u] = b < 0 ? static_cast<unsigned char>('?') : static_cast<unsigned char>(b);
         }
         return t;

@@ -52,10 +52,13 @@ GroupKey KeyOf(const TRecordTable& t, const TRecord* r, const TRecordField* f)
     return k;
 }
 
-// Sort key of a data row: an order-keeping 8-byte prefix of the value, the rest of a
-// text, the identity and the record's position.
+// Sort key of a data row: an order-keeping 16-byte prefix of the value, the rest of a
+// text, the identity and the record's position. Sixteen bytes tell most texts apart (nicks
+// share their first eight), so that the sort seldom reaches into the records, which at
+// millions of rows lie far apart in memory.
 struct SortKey {
     uint64_t prefix;
+    uint64_t prefix2;
     const char* s;
     uint32_t len;
     uint32_t pos;
@@ -68,18 +71,21 @@ uint64_t OrderedBits(double v)
     return (b & 0x8000000000000000ull) ? ~b : (b | 0x8000000000000000ull);
 }
 
-uint64_t TextPrefix(std::string_view s)
+uint64_t TextPrefix(std::string_view s, size_t from = 0)
 {
     uint64_t p = 0;
-    for (size_t k = 0; k < 8; ++k)
+    for (size_t k = from; k < from + 8; ++k)
         p = (p << 8) | (k < s.size() ? static_cast<unsigned char>(s[k]) : 0u);
     return p;
 }
 
+constexpr size_t kPrefixBytes = 16;
+
 int CompareRest(const SortKey& a, const SortKey& b)
 {
-    if (a.len <= 8 && b.len <= 8) return 0;
-    const size_t sa = std::min<size_t>(a.len, 8), sb = std::min<size_t>(b.len, 8);
+    if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2 ? -1 : 1;
+    if (a.len <= kPrefixBytes && b.len <= kPrefixBytes) return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+    const size_t sa = std::min(static_cast<size_t>(a.len), kPrefixBytes), sb = std::min(static_cast<size_t>(b.len), kPrefixBytes);
     const size_t la = a.len - sa, lb = b.len - sb;
     const size_t n = std::min(la, lb);
     const int c = n ? std::memcmp(a.s + sa, b.s + sb, n) : 0;
@@ -294,7 +300,7 @@ std::vector<uint32_t> TGridEngine::SortRecords(const std::vector<uint32_t>& leaf
     std::vector<SortKey> keys(n);
     for (uint32_t i = 0; i < n; ++i) {
         const TRecord* r = t.RecordAt(static_cast<int>(i));
-        SortKey k{0, nullptr, 0, i, INT64_MIN};
+        SortKey k{0, 0, nullptr, 0, i, INT64_MIN};
         if (sortField && !t.IsNull(r, *sortField)) {
             switch (sortField->Kind) {
             case ftInteger: k.prefix = OrderedBits(t.GetInteger(r, *sortField)); break;
@@ -302,6 +308,7 @@ std::vector<uint32_t> TGridEngine::SortRecords(const std::vector<uint32_t>& leaf
             case ftString: {
                 const std::string_view s = t.GetString(r, *sortField);
                 k.prefix = TextPrefix(s);
+                k.prefix2 = TextPrefix(s, 8);
                 k.s = s.data();
                 k.len = static_cast<uint32_t>(s.size());
                 break;

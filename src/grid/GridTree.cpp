@@ -82,6 +82,8 @@ void TGridEngine::TableDestroyed(TRecordTable* table)
     d->attached = nullptr;
     d->inserting = false;
     ClearTree();
+    std::vector<TDataNode>().swap(d->nodes);
+    std::vector<uint32_t>().swap(d->nodeOfPos);
     d->builtActive = false;
     if (OnChanged) OnChanged();
 }
@@ -90,10 +92,11 @@ void TGridEngine::ClearTree()
 {
     focused_ = nullptr;
     d->insertBefore = nullptr;
+    // The rows' arrays keep their room for the next build: at millions of rows fresh memory
+    // cost more than the build itself. It is given back where no build follows, and where
+    // a build needs much less of it.
     d->nodes.clear();
-    d->nodes.shrink_to_fit();
     d->nodeOfPos.clear();
-    d->nodeOfPos.shrink_to_fit();
     d->footerAll.clear();
     d->groupStore.clear();
     d->topGroups.clear();
@@ -199,7 +202,12 @@ void TGridEngine::Rebuild()
     ClearTree();
     ResolveLayout();
     m.builtActive = t && t->Active();
-    if (m.builtActive) BuildTree();
+    if (m.builtActive) {
+        BuildTree();
+    } else {
+        std::vector<TDataNode>().swap(m.nodes);
+        std::vector<uint32_t>().swap(m.nodeOfPos);
+    }
     m.expandedPaths.clear();
     ApplyFilterInternal();
 
@@ -276,6 +284,10 @@ void TGridEngine::BuildTree()
     leafOf.shrink_to_fit();
 
     // 5. The data rows, in display order.
+    if (m.nodes.capacity() / 2 > n) {
+        std::vector<TDataNode>().swap(m.nodes);
+        std::vector<uint32_t>().swap(m.nodeOfPos);
+    }
     m.nodes.resize(n);
     m.nodeOfPos.resize(n);
     for (size_t b = 0; b < buckets; ++b) {

@@ -1,6 +1,8 @@
 #include "platform/Cp1251.h"
+#include "platform/BestFit1251.h"
 #include "platform/WinText.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -84,6 +86,17 @@ char16_t Cp1251ToUnicode(unsigned char byte)
 int UnicodeToCp1251(char16_t unit)
 {
     return unit < kReverseSize ? kReverse[unit] : -1;
+}
+
+int UnicodeToCp1251BestFit(char16_t unit)
+{
+    const int b = UnicodeToCp1251(unit);
+    if (b >= 0)
+        return b;
+    const TBestFit* end = kBestFit1251 + kBestFit1251Count;
+    const TBestFit* it =
+        std::lower_bound(kBestFit1251, end, unit, [](const TBestFit& e, char16_t u) { return e.unit < u; });
+    return it != end && it->unit == unit ? it->byte : -1;
 }
 
 std::string Cp1251ToUtf8(std::string_view ansi)

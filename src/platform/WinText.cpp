@@ -93,7 +93,7 @@ char32_t DecodeUtf8(const unsigned char* s, size_t n, size_t i, size_t& len, boo
     return cp;
 }
 
-// 1251 bytes of U+0000..U+045F (ASCII, Latin-1 signs, Cyrillic), -1 where 1251 has none.
+// 1251 bytes (or best fits) of U+0000..U+045F (ASCII, Latin-1, Cyrillic), -1 where neither is.
 constexpr char16_t kLowEnd = 0x0460;
 
 const int16_t* LowAnsiTable()
@@ -101,16 +101,16 @@ const int16_t* LowAnsiTable()
     static const auto table = [] {
         std::array<int16_t, kLowEnd> t{};
         for (char16_t u = 0; u < kLowEnd; ++u)
-            t[u] = static_cast<int16_t>(UnicodeToCp1251(u));
+            t[u] = static_cast<int16_t>(UnicodeToCp1251BestFit(u));
         return t;
     }();
     return table.data();
 }
 
-// 1251 byte of a UTF-16 unit, or -1.
+// 1251 byte or best fit of a UTF-16 unit, or -1.
 inline int AnsiByte(const int16_t* low, char16_t u)
 {
-    return u < kLowEnd ? low[u] : UnicodeToCp1251(u);
+    return u < kLowEnd ? low[u] : UnicodeToCp1251BestFit(u);
 }
 
 bool SupportedCodePage(UINT codePage)

@@ -1,7 +1,8 @@
 #pragma once
 // Stand-ins for the Windows text conversion calls. CP_ACP is code page 1251 here.
 // Behaviour follows Windows with flags 0: invalid UTF-8 never fails the call (each bad
-// sequence becomes U+FFFD), a character missing from 1251 becomes '?' (or a best fit).
+// sequence becomes U+FFFD), a character missing from 1251 becomes its best fit where it
+// has one (see Cp1251.h), else '?'.
 #include <cstdint>
 
 using WCHAR = char16_t;

@@ -11,8 +11,6 @@
 #include <limits>
 #include <new>
 
-#include <sys/mman.h>
-
 // A stored record is one block in the table's storage chunks:
 //   int32 identity | null bits | numbers (4 or 8 bytes each) | string end offsets | string bytes
 // The struct itself is only a name for the block's start.
@@ -188,93 +186,11 @@ TRecordField::TRecordField(std::string fieldName, TFieldType kind, int size)
     }
 }
 
-namespace {
-
-constexpr size_t kSmallPage = 4096;
-constexpr size_t kFirstChunk = 64 * 1024;
-// Memory is asked for ahead of the bulk path in steps of this size.
-constexpr size_t kPopulateStep = size_t(4) << 20;
-
-size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
-
-// A chunk of fresh memory from the system, in ordinary pages: on virtual machines that hand
-// freed memory back to their host, huge pages measured about twice as dear per byte on a
-// first load as small pages faulted in ahead in steps (see Populate).
-unsigned char* MapChunk(size_t size)
-{
-    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<unsigned char*>(p);
-}
-
-} // namespace
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VDX_RECORDS_ON_HEAP 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VDX_RECORDS_ON_HEAP 1
-#endif
-#endif
-
-unsigned char* TRecordTable::Allocate(size_t bytes)
-{
-#ifdef VDX_RECORDS_ON_HEAP
-    // Under the address sanitizer every record is a heap block of its own, so that a read
-    // past a record's end is caught; the chunks are what releases them.
-    auto* block = static_cast<unsigned char*>(::operator new(bytes == 0 ? 1 : bytes));
-    chunks_.push_back({block, 0});
-    arenaReserved_ += bytes;
-    return block;
-#endif
-    if (static_cast<size_t>(arenaEnd_ - arenaNext_) < bytes) NewChunk(bytes);
-    unsigned char* p = arenaNext_;
-    arenaNext_ += bytes;
-    return p;
-}
-
-void TRecordTable::NewChunk(size_t bytes)
-{
-    // Each chunk a quarter of what is held so far: geometric growth keeps the number of
-    // chunks small, and at most a fifth of the storage is left unused at the end.
-    size_t size = std::max({kFirstChunk, arenaReserved_ / 4, bytes});
-    size = RoundUp(size, kSmallPage);
-    chunks_.reserve(chunks_.size() + 1);
-    unsigned char* base = MapChunk(size);
-    chunks_.push_back({base, size});
-    arenaReserved_ += size;
-    arenaNext_ = base;
-    arenaEnd_ = base + size;
-    populated_ = base;
-}
-
-unsigned char* TRecordTable::Populate(unsigned char* upTo)
-{
-    if (upTo <= populated_) return populated_;
-    // One call faults a whole step in, far cheaper than a fault per page as the rows reach
-    // them; a kernel without MADV_POPULATE_WRITE leaves them to fault one by one.
-    unsigned char* end = std::min(arenaEnd_, std::max(upTo, populated_ + kPopulateStep));
-    end = populated_ + RoundUp(static_cast<size_t>(end - populated_), kSmallPage);
-    if (end > arenaEnd_) end = arenaEnd_;
-#ifdef MADV_POPULATE_WRITE
-    ::madvise(populated_, static_cast<size_t>(end - populated_), MADV_POPULATE_WRITE);
-#endif
-    populated_ = end;
-    return populated_;
-}
-
 void TRecordTable::ReleaseStorage()
 {
-    std::vector<TRecord*>().swap(records_);
-    for (const Chunk& c : chunks_) {
-        if (c.size == 0)
-            ::operator delete(c.base);
-        else
-            ::munmap(c.base, c.size);
-    }
-    chunks_.clear();
-    arenaNext_ = arenaEnd_ = populated_ = nullptr;
-    arenaReserved_ = 0;
+    std::deque<TRecord*>().swap(records_);
+    storage_.Release();
+    row_ = rowLimit_ = nullptr;
 }
 
 TRecordTable::TRecordTable(std::vector<std::unique_ptr<TRecordField>> fields) : fields_(std::move(fields))
@@ -520,7 +436,7 @@ TRecord* TRecordTable::MakeRecord(int32_t identity)
         const unsigned char* p = &buffer_[static_cast<size_t>(f->offset_)];
         if (p[0]) total += ::strnlen(reinterpret_cast<const char*>(p + 1), static_cast<size_t>(f->Size));
     }
-    unsigned char* block = Allocate(total);
+    unsigned char* block = storage_.Allocate(total);
     std::memcpy(block, &identity, 4);
     std::memset(block + 4, 0, static_cast<size_t>(recNumbers_ - 4));
     uint32_t end = 0;
@@ -590,38 +506,16 @@ void TRecordTable::BulkBegin()
 
 void TRecordTable::RowRoom(size_t bytes)
 {
-    const size_t used = static_cast<size_t>(recStrings_) + rowEnd_;
-#ifdef VDX_RECORDS_ON_HEAP
-    if (rowStage_.size() < bytes) rowStage_.resize(std::max(bytes, rowStage_.size() * 2));
-    row_ = rowStage_.data();
-    rowLimit_ = row_ + rowStage_.size();
-    (void)used;
-#else
-    if (static_cast<size_t>(arenaEnd_ - row_) < bytes) {
-        // The row outgrows the chunk: it moves to a new one, the old chunk's tail stays unused.
-        unsigned char* const from = row_;
-        NewChunk(bytes);
-        if (used > 0 && from) std::memcpy(arenaNext_, from, used);
-        row_ = arenaNext_;
-    }
-    rowLimit_ = Populate(row_ + bytes);
-#endif
+    row_ = storage_.GrowRow(static_cast<size_t>(recStrings_) + rowEnd_, bytes);
+    rowLimit_ = storage_.RowLimit();
 }
 
 void TRecordTable::BulkRowStart()
 {
     rowEnd_ = 0;
     rowSlot_ = 0;
-#ifndef VDX_RECORDS_ON_HEAP
-    row_ = arenaNext_;
-    if (!row_ || static_cast<size_t>(arenaEnd_ - row_) < static_cast<size_t>(recStrings_)) {
-        NewChunk(static_cast<size_t>(recStrings_));
-        row_ = arenaNext_;
-    }
-    rowLimit_ = Populate(row_ + recStrings_);
-#else
-    RowRoom(static_cast<size_t>(recStrings_));
-#endif
+    row_ = storage_.BeginRow(static_cast<size_t>(recStrings_));
+    rowLimit_ = storage_.RowLimit();
     // Null bits and numbers: a field without a value reads as null and zero.
     std::memset(row_ + 4, 0, static_cast<size_t>(recEnds_ - 4));
 }
@@ -632,15 +526,7 @@ void TRecordTable::BulkRowEnd()
     for (; rowSlot_ < stringFields_; ++rowSlot_) WriteEnd(row_ + recEnds_ + rowSlot_ * endWidth_, endWidth_, rowEnd_);
     const int32_t identity = identityCounter_ + 1;
     std::memcpy(row_, &identity, 4);
-    const size_t total = static_cast<size_t>(recStrings_) + rowEnd_;
-#ifdef VDX_RECORDS_ON_HEAP
-    unsigned char* block = Allocate(total);
-    std::memcpy(block, row_, total);
-    records_.push_back(reinterpret_cast<TRecord*>(block));
-#else
-    records_.push_back(reinterpret_cast<TRecord*>(row_));
-    arenaNext_ = row_ + total;
-#endif
+    records_.push_back(reinterpret_cast<TRecord*>(storage_.EndRow(static_cast<size_t>(recStrings_) + rowEnd_)));
     ++identityCounter_;
     position_ = GetRecordCount() - 1;
     bof_ = eof_ = false;

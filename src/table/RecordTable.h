@@ -3,8 +3,10 @@
 // were added; the table never sorts, filters or touches a database.
 #include "platform/AnsiString.h"
 #include "platform/Exception.h"
+#include "table/RecordStorage.h"
 #include <cstdint>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -171,16 +173,9 @@ public:
     size_t RecordBytes(const TRecord* record) const;
     // Bytes the table has reserved from the system for its stored records (whole chunks,
     // used or not), for memory figures: this storage does not come from the C heap.
-    size_t StorageBytes() const { return arenaReserved_; }
+    size_t StorageBytes() const { return storage_.ReservedBytes(); }
 
 private:
-    // Stored records live in chunks mapped from the system, handed out in order and given
-    // back only on close or destruction: a deleted or replaced record's bytes stay until then.
-    struct Chunk {
-        unsigned char* base;
-        size_t size;
-    };
-
     void Notify(TDataEvent event, const TRecordField* field = nullptr);
     void ResolvePending();
     void StartRecord(bool append);
@@ -188,9 +183,6 @@ private:
     unsigned char* WritableValue(const TRecordField& field);
     void FieldSet(const TRecordField& field);
     TRecord* MakeRecord(int32_t identity);
-    unsigned char* Allocate(size_t bytes);
-    void NewChunk(size_t bytes);
-    unsigned char* Populate(unsigned char* upTo);
     void RowRoom(size_t bytes);
     void SetPresent(const TRecordField& field)
     {
@@ -213,17 +205,16 @@ private:
 
     std::vector<std::unique_ptr<TRecordField>> fields_;
     std::vector<TDataLink*> links_;
-    std::vector<TRecord*> records_;
-    std::vector<Chunk> chunks_;
-    unsigned char* arenaNext_ = nullptr;
-    unsigned char* arenaEnd_ = nullptr;
-    unsigned char* populated_ = nullptr;   // end of the current chunk's memory faulted in ahead
-    size_t arenaReserved_ = 0;
+    // In blocks rather than one array: growing it never holds the old and the new array at
+    // once, which at ten million records was the largest part of a load's peak.
+    std::deque<TRecord*> records_;
+    // Stored records' bytes, given back only on close or destruction: a deleted or replaced
+    // record's bytes stay until then.
+    TRecordStorage storage_;
     // The row being built by the bulk path: its block, string bytes so far, next string slot.
     unsigned char* row_ = nullptr;
     uint32_t rowEnd_ = 0;
     int rowSlot_ = 0;
-    std::vector<unsigned char> rowStage_;   // the row's block under the address sanitizer
     unsigned char* rowLimit_ = nullptr;      // end of the room the row may fill in place
     int32_t identityCounter_ = INT32_MIN;
     int position_ = -1;

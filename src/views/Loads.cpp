@@ -65,18 +65,21 @@ bool BulkFits(const TRecordTable& table, const std::vector<TColumnMapping>& colu
     return true;
 }
 
-// SetString keeps a value up to its first zero byte, cut to the field's size.
+// SetString keeps a value up to its first zero byte.
 size_t KeptLength(const char* p, size_t n)
 {
-    // Mostly short texts (dates): eight bytes a step, without a call.
-    size_t i = 0;
-    for (uint64_t w; i + 8 <= n; i += 8) {
-        std::memcpy(&w, p + i, 8);
-        if ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) break;
-    }
-    for (; i < n; ++i)
-        if (p[i] == 0) return i;
-    return n;
+    const void* z = n ? std::memchr(p, 0, n) : nullptr;
+    return z ? static_cast<size_t>(static_cast<const char*>(z) - p) : n;
+}
+
+// The start of a UTF-8 text that decides what a string field keeps of its conversion: each
+// character stored takes at most four bytes of input (a four-byte sequence and each
+// ill-formed byte give one character too), so the field's first Size characters, and a
+// zero byte among them, come from the first 4 * Size bytes. A huge text costs no more than
+// that to convert or to hold while it is converted.
+std::string_view Keepable(const std::string& text, const TRecordField& field)
+{
+    return std::string_view(text.data(), std::min(text.size(), 4 * static_cast<size_t>(field.Size)));
 }
 
 void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TColumnMapping>& columns)
@@ -103,27 +106,19 @@ void BulkFill(sqlite3_reader& reader, TRecordTable& table, const std::vector<TCo
                     break;
                 case TColumnRead::Text: {
                     const std::string text = reader.column_text(index);
-                    char* d = table.BulkStringSpace(text.size() + kConvertSlack);
+                    const std::string_view in = Keepable(text, field);
+                    char* d = table.BulkStringSpace(in.size() + kConvertSlack);
                     size_t n = 0, zero = 0;
-                    if (convert(text, d, n, zero)) {
+                    if (convert(in, d, n, zero)) {
                         n = std::min(n, zero);
                     } else {
-                        utf8_to_ansi_fast(text, ansi);
+                        utf8_to_ansi_fast(in, ansi);
                         d = table.BulkStringSpace(ansi.size());
                         n = ansi.size();
                         if (n) std::memcpy(d, ansi.data(), n);
                         n = KeptLength(d, n);
                     }
                     table.BulkString(field, std::min(n, static_cast<size_t>(field.Size)));
-                    break;
-                }
-                case TColumnRead::RawText: {
-                    // Measured from the text just read, not from the record's fresh memory.
-                    const std::string text = reader.column_text(index);
-                    const size_t n = std::min(KeptLength(text.data(), text.size()), static_cast<size_t>(field.Size));
-                    char* d = table.BulkStringSpace(n);
-                    if (n) std::memcpy(d, text.data(), n);
-                    table.BulkString(field, n);
                     break;
                 }
                 }
@@ -158,14 +153,13 @@ void FillRecords(sqlite3_command& command, TRecordTable& table, const std::vecto
             case TColumnRead::Int64:
                 table.SetFloat(field, static_cast<double>(reader.column_int64(index)));
                 break;
-            case TColumnRead::Text:
+            case TColumnRead::Text: {
                 // SetString keeps the text up to its first zero byte, cut to the field's size.
-                utf8_to_ansi_fast(reader.column_text(index), ansi);
+                const std::string text = reader.column_text(index);
+                utf8_to_ansi_fast(Keepable(text, field), ansi);
                 table.SetString(field, ansi);
                 break;
-            case TColumnRead::RawText:
-                table.SetString(field, reader.column_text(index));
-                break;
+            }
             }
         }
         table.PostRecord();
@@ -232,7 +226,7 @@ void LoadLog(sqlite3_connection& connection, TRecordTable& table, const AnsiStri
     FillRecords(*command, table,
                 {{TColumnRead::Integer, &m_LogsDataID},
                  {TColumnRead::Text, &m_LogsDataFileName},
-                 {TColumnRead::RawText, &m_LogsDatasdate},
+                 {TColumnRead::Text, &m_LogsDatasdate},
                  {TColumnRead::Text, &m_LogsDatabody},
                  {TColumnRead::Text, &m_LogsDatanick}});
 }

@@ -11,8 +11,7 @@
 enum class TColumnRead {
     Integer,     // column_int, SetInteger
     Int64,       // column_int64 to the nearest double, SetFloat
-    Text,        // column_text, utf8_to_ansi, SetString
-    RawText      // column_text stored as read, SetString
+    Text         // column_text, utf8_to_ansi, SetString
 };
 
 struct TColumnMapping {

@@ -127,6 +127,33 @@ TEST(WideCharToMultiByte, EncodesCp1251AndSubstitutesTheRest)
     }
 }
 
+// A character 1251 lacks becomes the 1251 letter its canonical decomposition begins with,
+// else '?'; a best fit is no default character.
+TEST(WideCharToMultiByte, BestFitWhereOneExists)
+{
+    const struct {
+        const char* utf8;
+        const char* ansi;
+    } cases[] = {
+        {"José", "Jose"},
+        {"Ü", "U"},
+        {"ÀÇÑøß", "ACN??"},              // ø and ß decompose to nothing
+        {"ǘṩ", "us"},                    // decompositions of decompositions
+        {"\u212A\u212B", "KA"},           // Kelvin and Angstrom signs
+        {"Ѐѝӑ", "\xC5\xE8\xE0"},          // Cyrillic letters with marks become Е, и, а
+        {"Ё", "\xA8"},                    // 1251 has it: no best fit asked for
+        {"Ω;\u037E\u1FEF中", "?;???"},    // decompositions that begin with no letter, or none
+        {"a😀\u0301", "a??"},             // outside the plane, and a mark alone
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Utf8ToCp1251(c.utf8), c.ansi) << c.utf8;
+        BOOL used = -1;
+        const std::u16string w = ToWide(c.utf8);
+        EXPECT_EQ(ToAnsi(w, &used), c.ansi) << c.utf8;
+        EXPECT_EQ(used, std::string(c.ansi).find('?') != std::string::npos ? 1 : 0) << c.utf8;
+    }
+}
+
 TEST(WideCharToMultiByte, SizesAndErrors)
 {
     const std::u16string text = u"\u0416\u4E2Dz";

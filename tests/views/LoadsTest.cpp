@@ -2,8 +2,11 @@
 #include "views/Loads.h"
 #include "views/Tables.h"
 
+#include "db/TextConv.h"
 #include "platform/Cp1251.h"
 #include "support/DbFixture.h"
+
+#include <sqlite3.h>
 
 #include <gtest/gtest.h>
 
@@ -321,24 +324,87 @@ TEST_F(LogView, LimitAndAll)
     EXPECT_TRUE(cursor.sets.empty()); // no hourglass for the log
 }
 
-TEST_F(Views, LogDateIsStoredAsReadOthersConverted)
+// The date is converted and cut like every other text: a client may write a weekday or
+// month name into it.
+TEST_F(Views, LogDateIsConvertedLikeTheOtherTexts)
 {
-    const std::string date = "1 января 2023 г.";
+    const std::string date = "2026-12-02 11:00 Пн";
     Open("CREATE TABLE vdx_log (id INTEGER PRIMARY KEY, file TEXT, sdate TEXT, body TEXT, nick TEXT);\n"
          "INSERT INTO vdx_log VALUES (1, " + Quote(Repeat("ф", 257)) + ", " + Quote(date) + ", " +
          Quote(Repeat("б", 1001)) + ", " + Quote(Repeat("н", 51)) + ");\n"
-         "INSERT INTO vdx_log VALUES (2, NULL, " + Quote(Repeat("ж", 21)) + ", NULL, NULL);\n");
+         "INSERT INTO vdx_log VALUES (2, NULL, " + Quote(Repeat("ж", 41)) + ", NULL, NULL);\n"
+         "INSERT INTO vdx_log VALUES (3, NULL, '2026-12-02 11:00:59', NULL, NULL);\n"
+         "INSERT INTO vdx_log VALUES (4, NULL, " + Quote(Repeat("z", 38) + "é😀ж") + ", NULL, NULL);\n");
     auto t = MakeLogTable();
-    LoadLog(db, *t, A("Все"));
-    ASSERT_EQ(t->GetRecordCount(), 2);
-    const TRecord* r = t->RecordAt(0);
-    EXPECT_EQ(t->GetString(r, FieldByName(*t, "sdate")), date); // UTF-8 bytes as they are
-    EXPECT_EQ(t->GetString(r, FieldByName(*t, "file")), A(Repeat("ф", 256)));
-    EXPECT_EQ(t->GetString(r, FieldByName(*t, "body")), A(Repeat("б", 1000)));
-    EXPECT_EQ(t->GetString(r, FieldByName(*t, "nick")), A(Repeat("н", 50)));
-    // An unconverted date is cut by its UTF-8 bytes: 21 letters are 42 bytes, 40 are kept.
-    EXPECT_EQ(t->GetString(t->RecordAt(1), FieldByName(*t, "sdate")), Repeat("ж", 20));
-    EXPECT_TRUE(t->IsNull(t->RecordAt(1), FieldByName(*t, "body")));
+    for (bool frozen : {false, true}) {
+        if (frozen) t->FreezeControls();
+        LoadLog(db, *t, A("Все"));
+        if (frozen) t->ReleaseControls();
+        ASSERT_EQ(t->GetRecordCount(), 4);
+        const TRecordField& sdate = FieldByName(*t, "sdate");
+        const TRecord* r = t->RecordAt(0);
+        EXPECT_EQ(t->GetString(r, sdate), A(date));
+        EXPECT_EQ(t->GetString(r, FieldByName(*t, "file")), A(Repeat("ф", 256)));
+        EXPECT_EQ(t->GetString(r, FieldByName(*t, "body")), A(Repeat("б", 1000)));
+        EXPECT_EQ(t->GetString(r, FieldByName(*t, "nick")), A(Repeat("н", 50)));
+        // Cut by characters after the conversion, never inside one.
+        EXPECT_EQ(t->GetString(t->RecordAt(1), sdate), A(Repeat("ж", 40)));
+        EXPECT_TRUE(t->IsNull(t->RecordAt(1), FieldByName(*t, "body")));
+        EXPECT_EQ(t->GetString(t->RecordAt(2), sdate), "2026-12-02 11:00:59"); // ASCII byte for byte
+        EXPECT_EQ(t->GetString(t->RecordAt(3), sdate), Repeat("z", 38) + "e?");
+    }
+}
+
+// A text far longer than its field costs only what the field keeps, and is kept exactly as
+// the whole text's conversion would be cut: characters of every length straddle the place
+// where the conversion stops looking, with a zero byte and bad bytes past it.
+TEST_F(Views, HugeTextsCostTheirStoredSize)
+{
+    const std::string pieces[] = {"a", "ж", "€", "😀", "\xC3", "\xE2\x82", "\xF0\x9F\x98"};
+    std::vector<std::string> bodies, expected;
+    for (size_t i = 0; i < 40; ++i) {
+        // Mostly four-byte characters up to the field's last one, which is any of the pieces.
+        std::string body(i % 4, 'x');
+        for (int k = 0; k < 996; ++k) body += "😀";
+        for (size_t k = 0; body.size() < 2000000; ++k) body += pieces[(i + k * 3) % 7];
+        body[4200 + i * 10] = '\0';
+        bodies.push_back(body);
+        std::string whole = utf8_to_ansi(body);
+        expected.push_back(whole.substr(0, std::min(whole.find('\0'), size_t(1000))));
+    }
+    auto t = MakeLogTable();
+    const std::string file = temp.File("huge.sqlite");
+    {
+        vdxtest::RawDb w(file);
+        w.Exec("CREATE TABLE vdx_log (id INTEGER PRIMARY KEY, file TEXT, sdate TEXT, body TEXT, nick TEXT); BEGIN;");
+        sqlite3_stmt* insert = nullptr;
+        ASSERT_EQ(sqlite3_prepare_v2(w.Handle(), "INSERT INTO vdx_log VALUES (NULL, 'f', 'd', ?, 'n')", -1, &insert,
+                                     nullptr),
+                  SQLITE_OK);
+        for (const std::string& body : bodies) {
+            sqlite3_bind_text(insert, 1, body.data(), static_cast<int>(body.size()), SQLITE_STATIC);
+            ASSERT_EQ(sqlite3_step(insert), SQLITE_DONE);
+            sqlite3_reset(insert);
+        }
+        sqlite3_finalize(insert);
+        w.Exec("COMMIT;");
+    }
+    sqlite3_connection c;
+    c.open(file.c_str());
+    for (bool frozen : {false, true}) {
+        if (frozen) t->FreezeControls();
+        LoadLog(c, *t, A("Все"));
+        if (frozen) t->ReleaseControls();
+        ASSERT_EQ(t->GetRecordCount(), 40);
+        const TRecordField& body = FieldByName(*t, "body");
+        size_t stored = 0;
+        for (int i = 0; i < 40; ++i) {
+            ASSERT_EQ(t->GetString(t->RecordAt(i), body), expected[static_cast<size_t>(i)])
+                << i << (frozen ? " bulk" : " row by row");
+            stored += t->RecordBytes(t->RecordAt(i));
+        }
+        EXPECT_LT(t->StorageBytes(), stored + 128 * 1024) << (frozen ? "bulk" : "row by row");
+    }
 }
 
 TEST_F(Views, EmptyResultsLeaveTheTableOpenAndEmpty)
@@ -360,6 +426,66 @@ TEST_F(Views, EmptyResultsLeaveTheTableOpenAndEmpty)
         EXPECT_EQ(t->FreezeCount(), 0);
     }
     EXPECT_EQ(cursor.shown, crArrow);
+}
+
+// What a view attached to the table hears during each load, with the cursor and the
+// freeze count at that moment: the order of the guards and the table calls, and a second,
+// longer load ending on its own last record (a position guard made before CloseTable would
+// go back to the first load's last one).
+class OrderSpy : public TDataLink {
+public:
+    OrderSpy(TRecordTable& t, const CursorSpy& c) : table(t), cursor(c) { table.Attach(this); }
+    ~OrderSpy() override { table.Detach(this); }
+    void DataEvent(TDataEvent event, const TRecordField*) override
+    {
+        static const char* const names[] = {"Opened", "Closed", "StateChange", "DataSetChange", "RecordChange",
+                                            "FieldChange"};
+        heard.push_back(std::string(names[static_cast<int>(event)]) +
+                        (cursor.shown == crHourGlass ? " hourglass" : "") +
+                        (table.FreezeCount() ? " frozen" : ""));
+    }
+    TRecordTable& table;
+    const CursorSpy& cursor;
+    std::vector<std::string> heard;
+};
+
+TEST_F(Views, EachLoadCallsGuardsAndTableInItsOrder)
+{
+    std::string sql = std::string(kDupSchema) +
+                      "INSERT INTO dup VALUES (1, 2, 'a', 'b', 'n1', 'm');\n"
+                      "INSERT INTO dup VALUES (2, 2, 'a', 'b', 'n2', 'm');\n"
+                      "CREATE TABLE r (id INTEGER, upload INTEGER, download INTEGER, userip TEXT, nick TEXT, hub TEXT);\n"
+                      "CREATE VIEW v_vdx_ratio AS SELECT * FROM r;\n"
+                      "CREATE TABLE vdx_log (id INTEGER PRIMARY KEY, file TEXT, sdate TEXT, body TEXT, nick TEXT);\n";
+    for (int i = 1; i <= 5; ++i) {
+        sql += "INSERT INTO r VALUES (" + std::to_string(i) + ", " + std::to_string(i > 2) + ", 0, 'ip', 'n', 'h');\n";
+        sql += "INSERT INTO vdx_log VALUES (" + std::to_string(i) + ", 'f', 'd', 'b', 'n');\n";
+    }
+    Open(sql);
+    CursorSpy cursor;
+    {
+        auto dup = MakeDupTable();
+        OrderSpy spy(*dup, cursor);
+        LoadDuplicates(db, *dup);
+        // Opened before the hourglass shows, released while it still does.
+        EXPECT_EQ(spy.heard, (std::vector<std::string>{"Opened", "DataSetChange hourglass"}));
+        EXPECT_EQ(dup->CurrentPosition(), 1);
+    }
+    auto ratio = MakeRatioTable();
+    auto log = MakeLogTable();
+    LoadRatio(db, *ratio, false);
+    LoadLog(db, *log, "3");
+    OrderSpy ratioSpy(*ratio, cursor), logSpy(*log, cursor);
+    cursor.sets.clear();
+    LoadRatio(db, *ratio, true);
+    EXPECT_EQ(ratioSpy.heard, (std::vector<std::string>{"Closed hourglass", "Opened hourglass", "DataSetChange hourglass"}));
+    EXPECT_EQ(ratio->GetRecordCount(), 5);
+    EXPECT_EQ(ratio->CurrentPosition(), 4);
+    LoadLog(db, *log, A("Все"));
+    EXPECT_EQ(logSpy.heard, (std::vector<std::string>{"Closed", "Opened", "DataSetChange"}));
+    EXPECT_EQ(log->GetRecordCount(), 5);
+    EXPECT_EQ(log->CurrentPosition(), 4);
+    EXPECT_EQ(cursor.sets, (std::vector<TCursor>{crHourGlass, crArrow})); // the statistics load's only
 }
 
 TEST(FailedLoads, LeaveRecordsSoFarOpenTableCursorAndNoFreeze)
