@@ -4,12 +4,17 @@
 //   BENCH <name> rows=<n> unit=<ms or bytes> ours=<x> ref=<y> ratio=<x/y>
 #include <functional>
 #include <string>
+#include <vector>
 
 void RegisterBench(const char* name, std::function<void()> fn);
 void Report(const std::string& name, long long rows, const std::string& unit, double ours, double ref);
 
 // Milliseconds of steady time since an arbitrary start.
 double BenchNowMs();
+
+double BenchMedian(std::vector<double> values);
+// Median milliseconds of `runs` calls of fn.
+double BenchMedianMs(int runs, const std::function<void()>& fn);
 
 struct TBenchRegistrar {
     TBenchRegistrar(const char* name, std::function<void()> fn) { RegisterBench(name, std::move(fn)); }

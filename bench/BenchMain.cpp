@@ -1,6 +1,7 @@
 // vandrix-bench: with no argument runs every figure; with names, only the figures whose
 // names start with one of them.
 #include "Bench.h"
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -32,6 +33,23 @@ double BenchNowMs()
 {
     using namespace std::chrono;
     return duration<double, std::milli>(steady_clock::now().time_since_epoch()).count();
+}
+
+double BenchMedian(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double BenchMedianMs(int runs, const std::function<void()>& fn)
+{
+    std::vector<double> times;
+    for (int k = 0; k < runs; ++k) {
+        const double t0 = BenchNowMs();
+        fn();
+        times.push_back(BenchNowMs() - t0);
+    }
+    return BenchMedian(std::move(times));
 }
 
 int main(int argc, char** argv)

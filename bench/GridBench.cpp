@@ -54,22 +54,7 @@ long long ReadAll(sqlite3_connection& c, const std::string& sql, const std::vect
     return sink;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-double TimeMs(const std::function<void()>& fn)
-{
-    std::vector<double> runs;
-    for (int k = 0; k < kRuns; ++k) {
-        const double t0 = BenchNowMs();
-        fn();
-        runs.push_back(BenchNowMs() - t0);
-    }
-    return Median(runs);
-}
+double TimeMs(const std::function<void()>& fn) { return BenchMedianMs(kRuns, fn); }
 
 struct Loaded {
     std::unique_ptr<TRecordTable> table;

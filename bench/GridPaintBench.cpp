@@ -82,12 +82,6 @@ struct TBenchGrid {
     }
 };
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 double PaintMs(TBenchGrid& g)
 {
     for (int i = 0; i < 3; ++i)
@@ -98,7 +92,7 @@ double PaintMs(TBenchGrid& g)
         g.Repaint();
         times.push_back(BenchNowMs() - t0);
     }
-    return Median(times);
+    return BenchMedian(times);
 }
 
 // One page-down from the top: the focus and the view move a page, then the grid repaints.
@@ -114,7 +108,7 @@ double PageDownMs(TBenchGrid& g)
         if (i >= 3)
             times.push_back(BenchNowMs() - t0);
     }
-    return Median(times);
+    return BenchMedian(times);
 }
 
 struct TGridFigures {

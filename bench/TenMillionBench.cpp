@@ -36,17 +36,7 @@ void Open(sqlite3_connection& c, const std::string& file)
     c.execute("PRAGMA temp_store=MEMORY;");
 }
 
-double TimeMs(const std::function<void()>& fn)
-{
-    std::vector<double> runs;
-    for (int k = 0; k < kRuns; ++k) {
-        const double t0 = BenchNowMs();
-        fn();
-        runs.push_back(BenchNowMs() - t0);
-    }
-    std::sort(runs.begin(), runs.end());
-    return runs[runs.size() / 2];
-}
+double TimeMs(const std::function<void()>& fn) { return BenchMedianMs(kRuns, fn); }
 
 int ColumnOfField(const TGridEngine& g, const char* field)
 {

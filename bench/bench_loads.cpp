@@ -98,12 +98,6 @@ double CpuMs()
     return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1e3 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e3;
 }
 
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
 struct LoadTimes {
     double ours, ref, oursWall, refWall;
 };
@@ -134,7 +128,7 @@ LoadTimes TimeLoad(const LoadKind& k, const std::string& file, int runs)
         ours.push_back(o[0]);
         oursWall.push_back(o[1]);
     }
-    return {Median(ours), Median(ref), Median(oursWall), Median(refWall)};
+    return {BenchMedian(ours), BenchMedian(ref), BenchMedian(oursWall), BenchMedian(refWall)};
 }
 
 void ReportTimes(const LoadKind& k, long long rows, const LoadTimes& t, int runs)
