@@ -292,8 +292,8 @@ private:
     void ResolveLayout();
     void BuildTree();
     void GroupRecords(std::vector<uint32_t>& leafOf);
-    std::vector<uint32_t> SortRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf,
-                                      size_t buckets, std::vector<uint32_t>& start) const;
+    void PlaceRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf, size_t buckets,
+                      std::vector<uint32_t>& start);
     void ApplyFilterInternal();
     void RecomputeLines() const;
     std::vector<int> LiveGroupColumns() const;

@@ -1,6 +1,7 @@
 // Sorting and grouping: the header click and the group panel's commands, the grouping of
 // records into group rows and the ordering of rows inside their groups at a rebuild.
 #include "grid/GridEngineImpl.h"
+#include "platform/Memory.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,17 +53,18 @@ GroupKey KeyOf(const TRecordTable& t, const TRecord* r, const TRecordField* f)
     return k;
 }
 
-// Sort key of a data row: an order-keeping 16-byte prefix of the value, the rest of a
-// text, the identity and the record's position. Sixteen bytes tell most texts apart (nicks
-// share their first eight), so that the sort seldom reaches into the records, which at
-// millions of rows lie far apart in memory.
+// Sort key of a data row: an order-keeping 16-byte prefix of the value and the record's
+// place. Sixteen bytes tell most texts apart (nicks share their first eight), so that the
+// sort seldom reaches into the records, which at millions of rows lie far apart in memory.
+// Equal values go by identity, then by place; where the identities never fall in table
+// order (as rows read from the client's files), the place alone gives that order and the
+// identities are not kept.
 struct SortKey {
     uint64_t prefix;
     uint64_t prefix2;
-    const char* s;
+    const TRecord* record;
     uint32_t len;
     uint32_t pos;
-    int64_t tie;
 };
 
 uint64_t OrderedBits(double v)
@@ -81,39 +83,116 @@ uint64_t TextPrefix(std::string_view s, size_t from = 0)
 
 constexpr size_t kPrefixBytes = 16;
 
-int CompareRest(const SortKey& a, const SortKey& b)
-{
-    if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2 ? -1 : 1;
-    if (a.len <= kPrefixBytes && b.len <= kPrefixBytes) return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-    const size_t sa = std::min(static_cast<size_t>(a.len), kPrefixBytes), sb = std::min(static_cast<size_t>(b.len), kPrefixBytes);
-    const size_t la = a.len - sa, lb = b.len - sb;
-    const size_t n = std::min(la, lb);
-    const int c = n ? std::memcmp(a.s + sa, b.s + sb, n) : 0;
-    if (c != 0) return c;
-    return la < lb ? -1 : (la > lb ? 1 : 0);
-}
+// The order of two keys past their first prefix word: the second word, then the rest of
+// the texts, read from the records.
+struct RestOfText {
+    const TRecordTable* table;
+    const TRecordField* field;
+    const int64_t* ties;   // by place; null when the places keep their order
+
+    int operator()(const SortKey& a, const SortKey& b) const
+    {
+        if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2 ? -1 : 1;
+        if (a.len <= kPrefixBytes && b.len <= kPrefixBytes) return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
+        if (a.len <= kPrefixBytes || b.len <= kPrefixBytes) return a.len < b.len ? -1 : 1;
+        const std::string_view x = table->GetString(a.record, *field).substr(kPrefixBytes);
+        const std::string_view y = table->GetString(b.record, *field).substr(kPrefixBytes);
+        const int c = x.compare(y);
+        return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+};
 
 struct AscendingKey {
+    RestOfText rest;
     bool operator()(const SortKey& a, const SortKey& b) const
     {
         if (a.prefix != b.prefix) return a.prefix < b.prefix;
-        const int c = CompareRest(a, b);
+        const int c = rest(a, b);
         if (c != 0) return c < 0;
-        if (a.tie != b.tie) return a.tie < b.tie;
+        if (rest.ties && rest.ties[a.pos] != rest.ties[b.pos]) return rest.ties[a.pos] < rest.ties[b.pos];
         return a.pos < b.pos;
     }
 };
 
 struct DescendingKey {
+    RestOfText rest;
     bool operator()(const SortKey& a, const SortKey& b) const
     {
         if (a.prefix != b.prefix) return a.prefix > b.prefix;
-        const int c = CompareRest(a, b);
+        const int c = rest(a, b);
         if (c != 0) return c > 0;
-        if (a.tie != b.tie) return a.tie < b.tie;   // equal values: ascending identity either way
+        // Equal values: ascending identity either way.
+        if (rest.ties && rest.ties[a.pos] != rest.ties[b.pos]) return rest.ties[a.pos] < rest.ties[b.pos];
         return a.pos < b.pos;
     }
 };
+
+// Byte b (0 to 15) of a key's prefix, as the order reads it: ascending or, reversed, descending.
+inline unsigned PrefixByte(const SortKey& k, unsigned b, bool descending)
+{
+    const uint64_t word = b < 8 ? k.prefix : k.prefix2;
+    const unsigned byte = static_cast<unsigned>(word >> (56 - 8 * (b & 7))) & 0xFFu;
+    return descending ? 0xFFu - byte : byte;
+}
+
+// Sorts by the prefix a byte at a time from the front, in place (each byte's buckets are
+// filled by swapping keys into their places), and leaves small buckets and keys equal in
+// all sixteen bytes to the full comparison. The order is the comparison's; its time grows
+// with the rows times the bytes that tell them apart, rather than with rows times their
+// logarithm.
+template <class Less>
+void SortByPrefix(SortKey* first, SortKey* last, unsigned byte, bool descending, Less less)
+{
+    constexpr ptrdiff_t kSmall = 64;
+    for (;;) {
+        const ptrdiff_t n = last - first;
+        if (n <= kSmall || byte >= kPrefixBytes) {
+            std::sort(first, last, less);
+            return;
+        }
+        size_t count[256] = {};
+        for (SortKey* k = first; k != last; ++k) ++count[PrefixByte(*k, byte, descending)];
+        if (count[PrefixByte(*first, byte, descending)] == static_cast<size_t>(n)) {
+            // Every key shares this byte: one pass finds the first byte that tells any apart
+            // (nicks share whole names), rather than a count for each shared byte.
+            uint64_t differ1 = 0, differ2 = 0;
+            for (SortKey* k = first; k != last; ++k) {
+                differ1 |= k->prefix ^ first->prefix;
+                differ2 |= k->prefix2 ^ first->prefix2;
+            }
+            const unsigned shared = differ1 ? static_cast<unsigned>(__builtin_clzll(differ1)) / 8
+                                  : differ2 ? 8 + static_cast<unsigned>(__builtin_clzll(differ2)) / 8
+                                            : static_cast<unsigned>(kPrefixBytes);
+            byte = std::max(byte + 1, shared);
+            continue;
+        }
+        SortKey* head[256];
+        SortKey* tail[256];
+        SortKey* at = first;
+        for (unsigned d = 0; d < 256; ++d) {
+            head[d] = at;
+            at += count[d];
+            tail[d] = at;
+        }
+        for (unsigned d = 0; d < 256; ++d) {
+            while (head[d] != tail[d]) {
+                unsigned to = PrefixByte(*head[d], byte, descending);
+                while (to != d) {
+                    std::swap(*head[d], *head[to]++);
+                    to = PrefixByte(*head[d], byte, descending);
+                }
+                ++head[d];
+            }
+        }
+        SortKey* from = first;
+        for (unsigned d = 0; d < 256; ++d) {
+            SortKey* const end = from + count[d];
+            if (count[d] > 1) SortByPrefix(from, end, byte + 1, descending, less);
+            from = end;
+        }
+        return;
+    }
+}
 
 void AppendPath(std::string& path, int column, const TGridValue& v)
 {
@@ -271,12 +350,13 @@ void TGridEngine::GroupRecords(std::vector<uint32_t>& leafOf)
             g->flags |= TGridNode::kExpanded;
 }
 
-// Sort keys, bucketed by leaf (stable, so table order stays among equals). Returns the
-// record positions in display order; start gets each bucket's first slot, and its end.
-std::vector<uint32_t> TGridEngine::SortRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf,
-                                               size_t buckets, std::vector<uint32_t>& start) const
+// The data rows in display order: sort keys bucketed by leaf (stable, so table order stays
+// among equals) and sorted inside each, then the node array and each record's node from
+// them. start gets each bucket's first row, and its end.
+void TGridEngine::PlaceRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf,
+                               size_t buckets, std::vector<uint32_t>& start)
 {
-    const Impl& m = *d;
+    Impl& m = *d;
     const TRecordTable& t = *m.attached;
     const uint32_t n = static_cast<uint32_t>(t.GetRecordCount());
     const size_t depth = m.levels.size();
@@ -297,10 +377,21 @@ std::vector<uint32_t> TGridEngine::SortRecords(const std::vector<uint32_t>& leaf
     for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
     std::vector<uint32_t> fill(start.begin(), start.end() - 1);
 
-    std::vector<SortKey> keys(n);
+    const auto tieOf = [&](const TRecord* r) -> int64_t {
+        if (!m.keyField || t.IsNull(r, *m.keyField)) return INT64_MIN;
+        if (m.keyField->Kind == ftInteger) return t.GetInteger(r, *m.keyField);
+        if (m.keyField->Kind == ftFloat) return std::llround(t.GetFloat(r, *m.keyField));
+        return INT64_MIN;
+    };
+    // Mapped memory costs nothing until written: the identities are only written from the
+    // first one out of table order on, and those before it then.
+    TMappedArray<int64_t> ties(sortField ? n : 0);
+    bool tiesKept = false;
+    int64_t lastTie = INT64_MIN;
+    TMappedArray<SortKey> keys(n);
     for (uint32_t i = 0; i < n; ++i) {
         const TRecord* r = t.RecordAt(static_cast<int>(i));
-        SortKey k{0, 0, nullptr, 0, i, INT64_MIN};
+        SortKey k{0, 0, r, 0, i};
         if (sortField && !t.IsNull(r, *sortField)) {
             switch (sortField->Kind) {
             case ftInteger: k.prefix = OrderedBits(t.GetInteger(r, *sortField)); break;
@@ -309,27 +400,41 @@ std::vector<uint32_t> TGridEngine::SortRecords(const std::vector<uint32_t>& leaf
                 const std::string_view s = t.GetString(r, *sortField);
                 k.prefix = TextPrefix(s);
                 k.prefix2 = TextPrefix(s, 8);
-                k.s = s.data();
                 k.len = static_cast<uint32_t>(s.size());
                 break;
             }
             default: break;
             }
         }
-        if (sortField && m.keyField && !t.IsNull(r, *m.keyField)) {
-            if (m.keyField->Kind == ftInteger) k.tie = t.GetInteger(r, *m.keyField);
-            else if (m.keyField->Kind == ftFloat) k.tie = std::llround(t.GetFloat(r, *m.keyField));
+        if (sortField && m.keyField) {
+            const int64_t tie = tieOf(r);
+            if (!tiesKept && tie < lastTie) {
+                tiesKept = true;
+                for (uint32_t j = 0; j < i; ++j) ties[j] = tieOf(t.RecordAt(static_cast<int>(j)));
+            }
+            if (tiesKept) ties[i] = tie;
+            lastTie = tie;
         }
         keys[fill[depth > 0 ? rankOf[leafOf[i]] : 0]++] = k;
     }
     if (sortField) {
+        const RestOfText rest{&t, sortField, tiesKept ? ties.begin() : nullptr};
         for (size_t b = 0; b < buckets; ++b) {
-            auto first = keys.begin() + start[b], last = keys.begin() + start[b + 1];
-            if (descending) std::sort(first, last, DescendingKey());
-            else std::sort(first, last, AscendingKey());
+            SortKey* first = keys.begin() + start[b];
+            SortKey* last = keys.begin() + start[b + 1];
+            if (descending) SortByPrefix(first, last, 0, true, DescendingKey{rest});
+            else SortByPrefix(first, last, 0, false, AscendingKey{rest});
         }
     }
-    std::vector<uint32_t> positions(n);
-    for (uint32_t i = 0; i < n; ++i) positions[i] = keys[i].pos;
-    return positions;
+
+    if (m.nodes.capacity() / 2 > n) {
+        std::vector<TDataNode>().swap(m.nodes);
+        std::vector<uint32_t>().swap(m.nodeOfPos);
+    }
+    m.nodes.resize(n);
+    m.nodeOfPos.resize(n);
+    for (uint32_t i = 0; i < n; ++i) {
+        m.nodes[i].record = keys[i].record;
+        m.nodeOfPos[keys[i].pos] = i;
+    }
 }

@@ -268,9 +268,9 @@ void TGridEngine::BuildTree()
     for (size_t k = 0; k < leaves.size(); ++k) rankOf[leaves[k]->id] = static_cast<uint32_t>(k);
     const size_t buckets = depth > 0 ? leaves.size() : 1;
 
-    // 3. The records of each leaf in sorted order (GridSortGroup.cpp).
+    // 3. The data rows, sorted inside each leaf (GridSortGroup.cpp).
     std::vector<uint32_t> start;
-    const std::vector<uint32_t> positions = SortRecords(leafOf, rankOf, buckets, start);
+    PlaceRecords(leafOf, rankOf, buckets, start);
 
     // 4. The summaries of every row, kept for the times no filter is set.
     {
@@ -283,13 +283,7 @@ void TGridEngine::BuildTree()
     leafOf.clear();
     leafOf.shrink_to_fit();
 
-    // 5. The data rows, in display order.
-    if (m.nodes.capacity() / 2 > n) {
-        std::vector<TDataNode>().swap(m.nodes);
-        std::vector<uint32_t>().swap(m.nodeOfPos);
-    }
-    m.nodes.resize(n);
-    m.nodeOfPos.resize(n);
+    // 5. Each row's place in the tree.
     for (size_t b = 0; b < buckets; ++b) {
         TGroupNode* leaf = depth > 0 ? leaves[b] : nullptr;
         if (leaf) {
@@ -298,8 +292,6 @@ void TGridEngine::BuildTree()
         }
         for (uint32_t i = start[b]; i < start[b + 1]; ++i) {
             TDataNode& node = m.nodes[i];
-            node.record = t.RecordAt(static_cast<int>(positions[i]));
-            m.nodeOfPos[positions[i]] = i;
             node.parent = leaf;
             node.level = static_cast<uint8_t>(depth);
             node.flags = 0;
@@ -391,7 +383,9 @@ void TGridEngine::ApplyFilterInternal()
                 m.top.push_back(g);
             }
     }
-    if (m.top.capacity() > m.top.size() * 2) m.top.shrink_to_fit();
+    // Room for every data row stays, as in the node array: clearing a filter at millions of
+    // rows would otherwise pay for fresh memory each time.
+    if (m.top.capacity() / 2 > std::max(m.top.size(), m.nodes.size())) m.top.shrink_to_fit();
     if (!m.top.empty()) m.top.back()->flags |= TGridNode::kLast;
     m.linesDirty = true;
 }

@@ -1,13 +1,11 @@
 // Chunks mapped from the system, records handed out in order; poisoning under the address
 // sanitizer (the macros do nothing in other builds).
 #include "table/RecordStorage.h"
+#include "platform/Memory.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <new>
-
-#include <sys/mman.h>
 
 namespace {
 
@@ -34,23 +32,16 @@ constexpr size_t kGap = 0;
 unsigned char* NextStart(unsigned char* recordEnd) { return recordEnd; }
 #endif
 
-constexpr size_t kSmallPage = 4096;
+// Chunks from 2 MB up come in huge pages (see MapMemory); on virtual machines that hand
+// freed memory back to their host a first load then costs no more than small pages faulted
+// in ahead, and a load soon after another costs a small part of it.
 constexpr size_t kFirstChunk = 64 * 1024;
 constexpr size_t kLargestChunk = size_t(64) << 20;
 // Memory is asked for ahead of the rows in steps of this size.
 constexpr size_t kPopulateStep = size_t(4) << 20;
+constexpr size_t kSmallPage = 4096;
 
 size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
-
-// A chunk of fresh memory from the system, in ordinary pages: on virtual machines that hand
-// freed memory back to their host, huge pages measured about twice as dear per byte on a
-// first load as small pages faulted in ahead in steps (see Grant).
-unsigned char* MapChunk(size_t size)
-{
-    void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p == MAP_FAILED) throw std::bad_alloc();
-    return static_cast<unsigned char*>(p);
-}
 
 } // namespace
 
@@ -61,9 +52,9 @@ void TRecordStorage::NewChunk(size_t bytes)
     // Each chunk a quarter of what is held so far, up to 64 MB: geometric growth keeps the
     // number of chunks small, the cap what is left unused at the end of millions of rows.
     size_t size = std::max({kFirstChunk, std::min(reserved_ / 4, kLargestChunk), bytes + kGap});
-    size = RoundUp(size, kSmallPage);
+    size = MappedSize(size);
     chunks_.reserve(chunks_.size() + 1);
-    unsigned char* base = MapChunk(size);
+    auto* base = static_cast<unsigned char*>(MapMemory(size));
     ASAN_POISON_MEMORY_REGION(base, size);
     chunks_.push_back({base, size});
     reserved_ += size;
@@ -75,14 +66,10 @@ void TRecordStorage::NewChunk(size_t bytes)
 unsigned char* TRecordStorage::Grant(unsigned char* upTo)
 {
     if (upTo > populated_) {
-        // One call faults a whole step in, far cheaper than a fault per page as the rows
-        // reach them; a kernel without MADV_POPULATE_WRITE leaves them to fault one by one.
         unsigned char* to = std::min(end_, std::max(upTo, populated_ + kPopulateStep));
         to = populated_ + RoundUp(static_cast<size_t>(to - populated_), kSmallPage);
         if (to > end_) to = end_;
-#ifdef MADV_POPULATE_WRITE
-        ::madvise(populated_, static_cast<size_t>(to - populated_), MADV_POPULATE_WRITE);
-#endif
+        PrefaultMemory(populated_, static_cast<size_t>(to - populated_));
         populated_ = to;
     }
     if (upTo > limit_) ASAN_UNPOISON_MEMORY_REGION(limit_, static_cast<size_t>(upTo - limit_));
@@ -139,7 +126,7 @@ void TRecordStorage::Release()
     for (const Chunk& c : chunks_) {
         // The memory may come back from the system for anything else: no poison left on it.
         ASAN_UNPOISON_MEMORY_REGION(c.base, c.size);
-        ::munmap(c.base, c.size);
+        UnmapMemory(c.base, c.size);
     }
     chunks_.clear();
     next_ = end_ = populated_ = row_ = limit_ = nullptr;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
+#include <string>
+
 using gridtest::PlainGrid;
 using gridtest::RatioGrid;
 
@@ -330,4 +334,90 @@ TEST(GridColumns, CaptionsAlignmentAndAutomaticWidths)
     EXPECT_EQ(g.HeaderColumns(), (std::vector<int>{r.cDown, r.cNick, r.cIp, r.cUp}));
     g.MoveColumn(r.cDown, 99);
     EXPECT_EQ(g.HeaderColumns(), (std::vector<int>{r.cNick, r.cIp, r.cUp, r.cDown}));
+}
+
+// Thousands of rows take the sort's byte-at-a-time path: every order must still be the
+// plain comparison's. The reference sorts the table's own values: nulls first going up and
+// last going down, numbers by value, texts by their 1251 bytes, equal values by identity
+// and then by place, groups of num first when grouped.
+TEST(GridSorting, ManyRowsInTheOrderOfThePlainComparison)
+{
+    struct Case {
+        const char* what;
+        bool text;              // sort the text column, else the float column
+        TColumnSort dir;
+        bool shuffledIdentities;
+        bool groupedByNum;
+    } cases[] = {
+        {"texts up", true, csUp, false, false},
+        {"texts down", true, csDown, false, false},
+        {"texts up, identities out of table order", true, csUp, true, false},
+        {"texts down, identities out of table order", true, csDown, true, false},
+        {"texts up inside groups", true, csUp, true, true},
+        {"floats up", false, csUp, false, false},
+        {"floats down, identities out of table order", false, csDown, true, false},
+    };
+    // Texts that share long starts, end near the sixteen bytes kept in the key, or run on
+    // past them; some repeat, some are blank.
+    const char* const stems[] = {"", "a", "Alex_", "Дед_Мороз_", "Дед_Мороз_1828851", "abcdefghijklmnop",
+                                 "abcdefghijklmno", "abcdefghijklmnopq", "abcdefghijklmnopqrstuvwxyz_", "я"};
+    uint32_t seed = 12345;
+    const auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (const Case& c : cases) {
+        gridtest::PlainGrid p;
+        const int rows = 6000;
+        std::vector<int32_t> ids(rows);
+        for (int i = 0; i < rows; ++i) ids[i] = i + 1;
+        if (c.shuffledIdentities)
+            for (int i = rows - 1; i > 0; --i) std::swap(ids[i], ids[next() % (i + 1)]);
+        p.table.FreezeControls();   // one rebuild for the whole load
+        for (int i = 0; i < rows; ++i) {
+            std::string text = stems[next() % 10];
+            if (next() % 3) text += std::to_string(next() % 500);
+            const uint32_t r = next() % 40;
+            const std::optional<double> real =
+                r == 0 ? std::nullopt : std::optional<double>((static_cast<int>(next() % 2001) - 1000) * 0.25);
+            p.Add(ids[i], static_cast<int32_t>(next() % 4), real, r == 1 ? std::nullopt : std::optional<std::string>(text));
+        }
+        p.table.ReleaseControls();
+
+        std::vector<int> order(rows);
+        for (int i = 0; i < rows; ++i) order[i] = i;
+        const TRecordField& f = c.text ? p.text : p.real;
+        const auto cmpValue = [&](const TRecord* a, const TRecord* b) {
+            const bool an = p.table.IsNull(a, f), bn = p.table.IsNull(b, f);
+            if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
+            if (!c.text) {
+                const double x = p.table.GetFloat(a, f), y = p.table.GetFloat(b, f);
+                return x < y ? -1 : (x > y ? 1 : 0);
+            }
+            const std::string_view x = p.table.GetString(a, f), y = p.table.GetString(b, f);
+            const int v = x.compare(y);
+            return v < 0 ? -1 : (v > 0 ? 1 : 0);
+        };
+        std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
+            const TRecord* a = p.table.RecordAt(i);
+            const TRecord* b = p.table.RecordAt(j);
+            if (c.groupedByNum) {
+                const int32_t x = p.table.GetInteger(a, p.num), y = p.table.GetInteger(b, p.num);
+                if (x != y) return x < y;
+            }
+            const int v = cmpValue(a, b);
+            if (v != 0) return c.dir == csUp ? v < 0 : v > 0;
+            return p.table.GetInteger(a, p.key) < p.table.GetInteger(b, p.key);
+        });
+        std::vector<int32_t> expected;
+        for (int i : order) expected.push_back(p.table.GetInteger(p.table.RecordAt(i), p.key));
+
+        if (c.groupedByNum) p.grid.GroupByColumn(p.cNum, 0);
+        for (int col = 0; col < p.grid.ColumnCount(); ++col)
+            if (p.grid.Column(col).GroupIndex < 0) p.grid.Column(col).Sorted = csNone;
+        p.grid.Column(c.text ? p.cText : p.cReal).Sorted = c.dir;
+        p.grid.LayoutChanged();
+        p.grid.ExpandAll();
+        EXPECT_EQ(p.Keys(), expected) << c.what;
+    }
 }
