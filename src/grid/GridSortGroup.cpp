@@ -6,31 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <unordered_map>
 
 namespace {
-
-// Group key of a record's value at one level: numbers by value, texts by their bytes.
-struct GroupKey {
-    uint32_t parent = 0;
-    uint8_t kind = 0;   // 0 null, 1 number, 2 text
-    uint64_t num = 0;
-    std::string_view s;
-    bool operator==(const GroupKey& o) const
-    {
-        return parent == o.parent && kind == o.kind && num == o.num && s == o.s;
-    }
-};
-
-struct GroupKeyHash {
-    size_t operator()(const GroupKey& k) const
-    {
-        size_t h = std::hash<std::string_view>()(k.s);
-        h ^= (k.num + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
-        h ^= (static_cast<size_t>(k.parent) * 0x100000001b3ull) + k.kind;
-        return h;
-    }
-};
 
 uint64_t DoubleBits(double v)
 {
@@ -38,19 +15,6 @@ uint64_t DoubleBits(double v)
     uint64_t b;
     std::memcpy(&b, &v, 8);
     return b;
-}
-
-GroupKey KeyOf(const TRecordTable& t, const TRecord* r, const TRecordField* f)
-{
-    GroupKey k;
-    if (!f || t.IsNull(r, *f)) return k;
-    switch (f->Kind) {
-    case ftInteger: k.kind = 1; k.num = DoubleBits(t.GetInteger(r, *f)); break;
-    case ftFloat: k.kind = 1; k.num = DoubleBits(t.GetFloat(r, *f)); break;
-    case ftString: k.kind = 2; k.s = t.GetString(r, *f); break;
-    default: break;
-    }
-    return k;
 }
 
 // Sort key of a data row: an order-keeping 16-byte prefix of the value and the record's
@@ -82,6 +46,26 @@ uint64_t TextPrefix(std::string_view s, size_t from = 0)
 }
 
 constexpr size_t kPrefixBytes = 16;
+
+// The key of a record's value in field f (a blank value's is all zero) at place pos.
+SortKey ValueKey(const TRecordTable& t, const TRecord* r, const TRecordField* f, uint32_t pos)
+{
+    SortKey k{0, 0, r, 0, pos};
+    if (!f || t.IsNull(r, *f)) return k;
+    switch (f->Kind) {
+    case ftInteger: k.prefix = OrderedBits(t.GetInteger(r, *f)); break;
+    case ftFloat: k.prefix = OrderedBits(t.GetFloat(r, *f)); break;
+    case ftString: {
+        const std::string_view s = t.GetString(r, *f);
+        k.prefix = TextPrefix(s);
+        k.prefix2 = TextPrefix(s, 8);
+        k.len = static_cast<uint32_t>(s.size());
+        break;
+    }
+    default: break;
+    }
+    return k;
+}
 
 // The order of two keys past their first prefix word: the second word, then the rest of
 // the texts, read from the records.
@@ -286,9 +270,9 @@ void TGridEngine::ClickColumn(int column, bool ctrl)
     LayoutChanged();
 }
 
-// Groups: one pass over the records, a hash lookup per level (skipped while a record
-// repeats the previous one's values); siblings in the order of their values. leafOf gets
-// each record's innermost group.
+// Groups, a level at a time: the records of each group of the level above sorted by their
+// value at this level, and each run of equal values a group, so that siblings come in the
+// order of their values. leafOf gets each record's innermost group.
 void TGridEngine::GroupRecords(std::vector<uint32_t>& leafOf)
 {
     Impl& m = *d;
@@ -296,55 +280,46 @@ void TGridEngine::GroupRecords(std::vector<uint32_t>& leafOf)
     const uint32_t n = static_cast<uint32_t>(t.GetRecordCount());
     const size_t depth = m.levels.size();
     leafOf.resize(n);
-    std::unordered_map<GroupKey, TGroupNode*, GroupKeyHash> index;
-    index.reserve(1024);
-    std::vector<GroupKey> prevKey(depth);
-    std::vector<TGroupNode*> prevGroup(depth, nullptr);
-    for (uint32_t i = 0; i < n; ++i) {
-        const TRecord* r = t.RecordAt(static_cast<int>(i));
-        TGroupNode* parent = nullptr;
-        bool same = i > 0;
-        for (size_t l = 0; l < depth; ++l) {
-            GroupKey k = KeyOf(t, r, m.levels[l].field);
-            k.parent = parent ? parent->id + 1 : 0;
-            TGroupNode* g;
-            if (same && k == prevKey[l]) {
-                g = prevGroup[l];
-            } else {
-                same = false;
-                auto it = index.find(k);
-                if (it != index.end()) {
-                    g = it->second;
-                } else {
-                    auto node = std::make_unique<TGroupNode>();
-                    g = node.get();
-                    g->id = static_cast<uint32_t>(m.groupStore.size());
-                    g->flags = TGridNode::kGroup;
-                    g->level = static_cast<uint8_t>(l);
-                    g->parent = parent;
-                    g->value = RecordValue(t, r, m.levels[l].field);
-                    m.groupStore.push_back(std::move(node));
-                    (parent ? parent->groups : m.topGroups).push_back(g);
-                    index.emplace(k, g);
-                }
-                prevKey[l] = k;
-                prevGroup[l] = g;
-            }
-            parent = g;
-        }
-        leafOf[i] = parent->id;
-    }
-    // Siblings in the order of their values.
-    const auto order = [&](std::vector<TGroupNode*>& list) {
-        if (list.empty()) return;
-        const bool desc = m.levels[list.front()->level].descending;
-        std::sort(list.begin(), list.end(), [desc](const TGroupNode* a, const TGroupNode* b) {
-            const int c = CompareGridValues(a->value, b->value);
-            return desc ? c > 0 : c < 0;
-        });
+    struct Run {
+        uint32_t from, to;   // keys of the records of one group
+        TGroupNode* group;
     };
-    order(m.topGroups);
-    for (auto& g : m.groupStore) order(g->groups);
+    std::vector<Run> runs{{0, n, nullptr}}, next;
+    TMappedArray<SortKey> keys(n);
+    for (uint32_t i = 0; i < n; ++i) keys[i].pos = i;
+    for (size_t l = 0; l < depth; ++l) {
+        const TRecordField* f = m.levels[l].field;
+        const RestOfText rest{&t, f, nullptr};
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint32_t pos = keys[k].pos;
+            keys[k] = ValueKey(t, t.RecordAt(static_cast<int>(pos)), f, pos);
+        }
+        next.clear();
+        for (const Run& run : runs) {
+            SortKey* first = keys.begin() + run.from;
+            SortKey* last = keys.begin() + run.to;
+            if (m.levels[l].descending) SortByPrefix(first, last, 0, true, DescendingKey{rest});
+            else SortByPrefix(first, last, 0, false, AscendingKey{rest});
+            for (uint32_t a = run.from; a < run.to;) {
+                uint32_t b = a + 1;
+                while (b < run.to && keys[b].prefix == keys[a].prefix && rest(keys[a], keys[b]) == 0) ++b;
+                auto node = std::make_unique<TGroupNode>();
+                TGroupNode* g = node.get();
+                g->id = static_cast<uint32_t>(m.groupStore.size());
+                g->flags = TGridNode::kGroup;
+                g->level = static_cast<uint8_t>(l);
+                g->parent = run.group;
+                g->value = RecordValue(t, keys[a].record, f);   // the first in table order
+                m.groupStore.push_back(std::move(node));
+                (run.group ? run.group->groups : m.topGroups).push_back(g);
+                next.push_back({a, b, g});
+                a = b;
+            }
+        }
+        runs.swap(next);
+    }
+    for (const Run& run : runs)
+        for (uint32_t k = run.from; k < run.to; ++k) leafOf[keys[k].pos] = run.group->id;
     for (auto& g : m.groupStore)
         if (!m.expandedPaths.empty() && m.expandedPaths.count(GroupPath(g.get(), m.levels)))
             g->flags |= TGridNode::kExpanded;
@@ -376,6 +351,23 @@ void TGridEngine::PlaceRecords(const std::vector<uint32_t>& leafOf, const std::v
         start[1] = n;
     for (size_t b = 0; b < buckets; ++b) start[b + 1] += start[b];
     std::vector<uint32_t> fill(start.begin(), start.end() - 1);
+    const auto bucketOf = [&](uint32_t i) { return depth > 0 ? rankOf[leafOf[i]] : 0; };
+
+    if (m.nodes.capacity() / 2 > n) {
+        std::vector<TDataNode>().swap(m.nodes);
+        std::vector<uint32_t>().swap(m.nodeOfPos);
+    }
+    m.nodes.resize(n);
+    m.nodeOfPos.resize(n);
+    if (!sortField) {
+        // Nothing to sort by: table order inside each leaf.
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t at = fill[bucketOf(i)]++;
+            m.nodes[at].record = t.RecordAt(static_cast<int>(i));
+            m.nodeOfPos[i] = at;
+        }
+        return;
+    }
 
     const auto tieOf = [&](const TRecord* r) -> int64_t {
         if (!m.keyField || t.IsNull(r, *m.keyField)) return INT64_MIN;
@@ -385,28 +377,13 @@ void TGridEngine::PlaceRecords(const std::vector<uint32_t>& leafOf, const std::v
     };
     // Mapped memory costs nothing until written: the identities are only written from the
     // first one out of table order on, and those before it then.
-    TMappedArray<int64_t> ties(sortField ? n : 0);
+    TMappedArray<int64_t> ties(n);
     bool tiesKept = false;
     int64_t lastTie = INT64_MIN;
     TMappedArray<SortKey> keys(n);
     for (uint32_t i = 0; i < n; ++i) {
         const TRecord* r = t.RecordAt(static_cast<int>(i));
-        SortKey k{0, 0, r, 0, i};
-        if (sortField && !t.IsNull(r, *sortField)) {
-            switch (sortField->Kind) {
-            case ftInteger: k.prefix = OrderedBits(t.GetInteger(r, *sortField)); break;
-            case ftFloat: k.prefix = OrderedBits(t.GetFloat(r, *sortField)); break;
-            case ftString: {
-                const std::string_view s = t.GetString(r, *sortField);
-                k.prefix = TextPrefix(s);
-                k.prefix2 = TextPrefix(s, 8);
-                k.len = static_cast<uint32_t>(s.size());
-                break;
-            }
-            default: break;
-            }
-        }
-        if (sortField && m.keyField) {
+        if (m.keyField) {
             const int64_t tie = tieOf(r);
             if (!tiesKept && tie < lastTie) {
                 tiesKept = true;
@@ -415,24 +392,16 @@ void TGridEngine::PlaceRecords(const std::vector<uint32_t>& leafOf, const std::v
             if (tiesKept) ties[i] = tie;
             lastTie = tie;
         }
-        keys[fill[depth > 0 ? rankOf[leafOf[i]] : 0]++] = k;
+        keys[fill[bucketOf(i)]++] = ValueKey(t, r, sortField, i);
     }
-    if (sortField) {
-        const RestOfText rest{&t, sortField, tiesKept ? ties.begin() : nullptr};
-        for (size_t b = 0; b < buckets; ++b) {
-            SortKey* first = keys.begin() + start[b];
-            SortKey* last = keys.begin() + start[b + 1];
-            if (descending) SortByPrefix(first, last, 0, true, DescendingKey{rest});
-            else SortByPrefix(first, last, 0, false, AscendingKey{rest});
-        }
+    const RestOfText rest{&t, sortField, tiesKept ? ties.begin() : nullptr};
+    for (size_t b = 0; b < buckets; ++b) {
+        SortKey* first = keys.begin() + start[b];
+        SortKey* last = keys.begin() + start[b + 1];
+        if (last - first < 2) continue;
+        if (descending) SortByPrefix(first, last, 0, true, DescendingKey{rest});
+        else SortByPrefix(first, last, 0, false, AscendingKey{rest});
     }
-
-    if (m.nodes.capacity() / 2 > n) {
-        std::vector<TDataNode>().swap(m.nodes);
-        std::vector<uint32_t>().swap(m.nodeOfPos);
-    }
-    m.nodes.resize(n);
-    m.nodeOfPos.resize(n);
     for (uint32_t i = 0; i < n; ++i) {
         m.nodes[i].record = keys[i].record;
         m.nodeOfPos[keys[i].pos] = i;

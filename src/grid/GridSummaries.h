@@ -26,7 +26,10 @@ inline void SumRows(const TRecordTable& t, const std::vector<TLevelInfo>& levels
     for (size_t k = 0; k < footerSlots.size(); ++k)
         if (footerSlots[k].type != cstNone) footerColumns.push_back(k);
     std::vector<TSummaryAcc> footer(footerSlots.size());
-    const bool grouped = !levels.empty();
+    // Groups take part only where a level has summaries: at millions of rows in as many
+    // groups the walk up each row's groups is most of the work.
+    bool grouped = false;
+    for (const TLevelInfo& lv : levels) grouped = grouped || !lv.slots.empty();
     const int n = t.GetRecordCount();
     for (int i = 0; i < n; ++i) {
         const TRecord* r = t.RecordAt(i);

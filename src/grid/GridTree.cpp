@@ -246,7 +246,6 @@ void TGridEngine::BuildTree()
 {
     Impl& m = *d;
     const TRecordTable& t = *m.attached;
-    const uint32_t n = static_cast<uint32_t>(t.GetRecordCount());
     const size_t depth = m.levels.size();
 
     // 1. Groups (GridSortGroup.cpp).

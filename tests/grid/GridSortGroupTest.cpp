@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -419,5 +420,103 @@ TEST(GridSorting, ManyRowsInTheOrderOfThePlainComparison)
         p.grid.LayoutChanged();
         p.grid.ExpandAll();
         EXPECT_EQ(p.Keys(), expected) << c.what;
+    }
+}
+
+// Thousands of rows grouped at one and two levels, up and down: the tree (groups in the
+// order of their values, each row under the group of its values, rows of a group in table
+// order) as an outline, against the outline of the table's rows sorted by their values.
+// Numbers group by value (0 and -0 are one group), texts by their bytes, blanks together.
+TEST(GridGrouping, ManyRowsGroupByTheirValues)
+{
+    struct Level {
+        int which;   // 0 num, 1 real, 2 text
+        TColumnSort dir;
+    };
+    struct Case {
+        const char* what;
+        std::vector<Level> levels;
+    } cases[] = {
+        {"numbers up, then texts up", {{0, csUp}, {2, csUp}}},
+        {"texts down", {{2, csDown}}},
+        {"floats up, -0 with 0", {{1, csUp}}},
+        {"texts up, then numbers down", {{2, csUp}, {0, csDown}}},
+    };
+    const char* const stems[] = {"", "a", "Alex_", "Дед_Мороз_", "abcdefghijklmnop", "abcdefghijklmnopq",
+                                 "abcdefghijklmnopqrstuvwxyz_", "я"};
+    uint32_t seed = 777;
+    const auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (const Case& c : cases) {
+        gridtest::PlainGrid p;
+        const int rows = 5000;
+        p.table.FreezeControls();
+        for (int i = 0; i < rows; ++i) {
+            std::string text = stems[next() % 8];
+            if (next() % 2) text += std::to_string(next() % 300);
+            const uint32_t r = next() % 50;
+            const std::optional<double> real = r == 0   ? std::nullopt
+                                               : r == 1 ? std::optional<double>(-0.0)
+                                                        : std::optional<double>(static_cast<int>(next() % 61) - 30);
+            const std::optional<int32_t> num =
+                next() % 30 == 0 ? std::nullopt : std::optional<int32_t>(static_cast<int32_t>(next() % 25) - 5);
+            p.Add(i + 1, num, real, next() % 25 == 0 ? std::nullopt : std::optional<std::string>(text));
+        }
+        p.table.ReleaseControls();
+
+        const TRecordField* fields[] = {&p.num, &p.real, &p.text};
+        const int columns[] = {p.cNum, p.cReal, p.cText};
+        // -1, 0, 1 as the values compare: blanks first, numbers by value, texts by bytes.
+        const auto compare = [&](int i, int j, const TRecordField& f) {
+            const TRecord* a = p.table.RecordAt(i);
+            const TRecord* b = p.table.RecordAt(j);
+            const bool an = p.table.IsNull(a, f), bn = p.table.IsNull(b, f);
+            if (an || bn) return an == bn ? 0 : (an ? -1 : 1);
+            if (f.Kind == ftString) {
+                const int v = p.table.GetString(a, f).compare(p.table.GetString(b, f));
+                return v < 0 ? -1 : (v > 0 ? 1 : 0);
+            }
+            const double x = f.Kind == ftInteger ? p.table.GetInteger(a, f) : p.table.GetFloat(a, f);
+            const double y = f.Kind == ftInteger ? p.table.GetInteger(b, f) : p.table.GetFloat(b, f);
+            return x < y ? -1 : (x > y ? 1 : 0);
+        };
+        std::vector<int> order(rows);
+        for (int i = 0; i < rows; ++i) order[i] = i;
+        std::stable_sort(order.begin(), order.end(), [&](int i, int j) {
+            for (const Level& l : c.levels) {
+                const int v = compare(i, j, *fields[l.which]);
+                if (v != 0) return l.dir == csUp ? v < 0 : v > 0;
+            }
+            return false;
+        });
+        std::vector<std::string> expected;
+        for (size_t k = 0; k < order.size(); ++k) {
+            size_t from = c.levels.size();   // the first level whose value changes here
+            for (size_t l = 0; l < c.levels.size() && k > 0; ++l)
+                if (compare(order[k - 1], order[k], *fields[c.levels[l].which]) != 0) {
+                    from = l;
+                    break;
+                }
+            if (k == 0) from = 0;
+            for (size_t l = from; l < c.levels.size(); ++l) expected.push_back("g" + std::to_string(l));
+            expected.push_back("r" + std::to_string(p.table.GetInteger(p.table.RecordAt(order[k]), p.key)));
+        }
+
+        for (size_t l = 0; l < c.levels.size(); ++l) p.grid.GroupByColumn(columns[c.levels[l].which], static_cast<int>(l));
+        for (const Level& l : c.levels) p.grid.Column(columns[l.which]).Sorted = l.dir;
+        p.grid.LayoutChanged();
+        std::vector<std::string> outline;
+        const std::function<void(TGridNode*)> walk = [&](TGridNode* node) {
+            if (TGridEngine::IsGroup(node)) {
+                outline.push_back("g" + std::to_string(TGridEngine::Level(node)));
+                for (int k = 0; k < TGridEngine::ChildCount(node); ++k) walk(TGridEngine::Child(node, k));
+            } else {
+                outline.push_back("r" + std::to_string(p.table.GetInteger(p.grid.Record(node), p.key)));
+            }
+        };
+        for (int k = 0; k < p.grid.TopCount(); ++k) walk(p.grid.Top(k));
+        EXPECT_EQ(outline, expected) << c.what;
     }
 }
