@@ -292,6 +292,8 @@ private:
     void ResolveLayout();
     void BuildTree();
     void GroupRecords(std::vector<uint32_t>& leafOf);
+    bool GroupRecordsByHash(std::vector<uint32_t>& leafOf);
+    void GroupRecordsBySort(std::vector<uint32_t>& leafOf);
     void PlaceRecords(const std::vector<uint32_t>& leafOf, const std::vector<uint32_t>& rankOf, size_t buckets,
                       std::vector<uint32_t>& start);
     void ApplyFilterInternal();

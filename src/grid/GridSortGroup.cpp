@@ -6,8 +6,31 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace {
+
+// Group key of a record's value at one level: numbers by value, texts by their bytes.
+struct GroupKey {
+    uint32_t parent = 0;
+    uint8_t kind = 0;   // 0 null, 1 number, 2 text
+    uint64_t num = 0;
+    std::string_view s;
+    bool operator==(const GroupKey& o) const
+    {
+        return parent == o.parent && kind == o.kind && num == o.num && s == o.s;
+    }
+};
+
+struct GroupKeyHash {
+    size_t operator()(const GroupKey& k) const
+    {
+        size_t h = std::hash<std::string_view>()(k.s);
+        h ^= (k.num + 0x9e3779b97f4a7c15ull + (h << 6) + (h >> 2));
+        h ^= (static_cast<size_t>(k.parent) * 0x100000001b3ull) + k.kind;
+        return h;
+    }
+};
 
 uint64_t DoubleBits(double v)
 {
@@ -47,6 +70,22 @@ uint64_t TextPrefix(std::string_view s, size_t from = 0)
 
 constexpr size_t kPrefixBytes = 16;
 
+GroupKey KeyOf(const TRecordTable& t, const TRecord* r, const TRecordField* f)
+{
+    GroupKey k;
+    if (!f || t.IsNull(r, *f)) return k;
+    switch (f->Kind) {
+    case ftInteger: k.kind = 1; k.num = DoubleBits(t.GetInteger(r, *f)); break;
+    case ftFloat: k.kind = 1; k.num = DoubleBits(t.GetFloat(r, *f)); break;
+    case ftString: k.kind = 2; k.s = t.GetString(r, *f); break;
+    default: break;
+    }
+    return k;
+}
+
+// Groups found by hashing, up to this many; past it the grouping sorts instead.
+constexpr size_t kHashedGroups = 16384;
+
 // The key of a record's value in field f (a blank value's is all zero) at place pos.
 SortKey ValueKey(const TRecordTable& t, const TRecord* r, const TRecordField* f, uint32_t pos)
 {
@@ -68,19 +107,22 @@ SortKey ValueKey(const TRecordTable& t, const TRecord* r, const TRecordField* f,
 }
 
 // The order of two keys past their first prefix word: the second word, then the rest of
-// the texts, read from the records.
+// the texts, read from the records. Every key being compared shares its text's first
+// `offset` bytes; its prefix words hold the sixteen after them.
 struct RestOfText {
     const TRecordTable* table;
     const TRecordField* field;
     const int64_t* ties;   // by place; null when the places keep their order
+    uint32_t offset = 0;
 
     int operator()(const SortKey& a, const SortKey& b) const
     {
         if (a.prefix2 != b.prefix2) return a.prefix2 < b.prefix2 ? -1 : 1;
-        if (a.len <= kPrefixBytes && b.len <= kPrefixBytes) return a.len < b.len ? -1 : (a.len > b.len ? 1 : 0);
-        if (a.len <= kPrefixBytes || b.len <= kPrefixBytes) return a.len < b.len ? -1 : 1;
-        const std::string_view x = table->GetString(a.record, *field).substr(kPrefixBytes);
-        const std::string_view y = table->GetString(b.record, *field).substr(kPrefixBytes);
+        const uint32_t la = a.len - offset, lb = b.len - offset;
+        if (la <= kPrefixBytes && lb <= kPrefixBytes) return la < lb ? -1 : (la > lb ? 1 : 0);
+        if (la <= kPrefixBytes || lb <= kPrefixBytes) return la < lb ? -1 : 1;
+        const std::string_view x = table->GetString(a.record, *field).substr(offset + kPrefixBytes);
+        const std::string_view y = table->GetString(b.record, *field).substr(offset + kPrefixBytes);
         const int c = x.compare(y);
         return c < 0 ? -1 : (c > 0 ? 1 : 0);
     }
@@ -124,12 +166,42 @@ inline unsigned PrefixByte(const SortKey& k, unsigned b, bool descending)
 // all sixteen bytes to the full comparison. The order is the comparison's; its time grows
 // with the rows times the bytes that tell them apart, rather than with rows times their
 // logarithm.
+// Whether a key's text goes on past the sixteen bytes its prefix words hold.
+bool RunsOn(const SortKey* first, const SortKey* last, const RestOfText& rest)
+{
+    if (!rest.field || rest.field->Kind != ftString) return false;
+    for (const SortKey* k = first; k != last; ++k)
+        if (k->len > rest.offset + kPrefixBytes) return true;
+    return false;
+}
+
+// The keys' prefix words: the sixteen bytes of their texts from rest.offset on.
+void Window(SortKey* first, SortKey* last, const RestOfText& rest)
+{
+    for (SortKey* k = first; k != last; ++k) {
+        const std::string_view s = rest.table->GetString(k->record, *rest.field);
+        k->prefix = TextPrefix(s, rest.offset);
+        k->prefix2 = TextPrefix(s, rest.offset + 8);
+    }
+}
+
 template <class Less>
 void SortByPrefix(SortKey* first, SortKey* last, unsigned byte, bool descending, Less less)
 {
     constexpr ptrdiff_t kSmall = 64;
     for (;;) {
         const ptrdiff_t n = last - first;
+        if (n > kSmall && byte >= kPrefixBytes && RunsOn(first, last, less.rest)) {
+            // Every key shares its sixteen bytes and some text runs on: the keys take the
+            // next sixteen, read once for each key rather than at every comparison. (They
+            // keep them: equal texts still have equal words, which is all the grouping
+            // asks of them after.)
+            Less deeper = less;
+            deeper.rest.offset += kPrefixBytes;
+            Window(first, last, deeper.rest);
+            SortByPrefix(first, last, 0, descending, deeper);
+            return;
+        }
         if (n <= kSmall || byte >= kPrefixBytes) {
             std::sort(first, last, less);
             return;
@@ -270,10 +342,77 @@ void TGridEngine::ClickColumn(int column, bool ctrl)
     LayoutChanged();
 }
 
-// Groups, a level at a time: the records of each group of the level above sorted by their
-// value at this level, and each run of equal values a group, so that siblings come in the
-// order of their values. leafOf gets each record's innermost group.
-void TGridEngine::GroupRecords(std::vector<uint32_t>& leafOf)
+// Groups: one pass over the records, a hash lookup per level (skipped while a record
+// repeats the previous one's values), then siblings sorted by their values. Few groups (a
+// hub each) cost little that way; false, with no group left, once there are more than
+// kHashedGroups.
+bool TGridEngine::GroupRecordsByHash(std::vector<uint32_t>& leafOf)
+{
+    Impl& m = *d;
+    const TRecordTable& t = *m.attached;
+    const uint32_t n = static_cast<uint32_t>(t.GetRecordCount());
+    const size_t depth = m.levels.size();
+    leafOf.resize(n);
+    std::unordered_map<GroupKey, TGroupNode*, GroupKeyHash> index;
+    index.reserve(1024);
+    std::vector<GroupKey> prevKey(depth);
+    std::vector<TGroupNode*> prevGroup(depth, nullptr);
+    for (uint32_t i = 0; i < n; ++i) {
+        const TRecord* r = t.RecordAt(static_cast<int>(i));
+        TGroupNode* parent = nullptr;
+        bool same = i > 0;
+        for (size_t l = 0; l < depth; ++l) {
+            GroupKey k = KeyOf(t, r, m.levels[l].field);
+            k.parent = parent ? parent->id + 1 : 0;
+            TGroupNode* g;
+            if (same && k == prevKey[l]) {
+                g = prevGroup[l];
+            } else {
+                same = false;
+                auto it = index.find(k);
+                if (it != index.end()) {
+                    g = it->second;
+                } else {
+                    if (m.groupStore.size() == kHashedGroups) {
+                        m.groupStore.clear();
+                        m.topGroups.clear();
+                        return false;
+                    }
+                    auto node = std::make_unique<TGroupNode>();
+                    g = node.get();
+                    g->id = static_cast<uint32_t>(m.groupStore.size());
+                    g->flags = TGridNode::kGroup;
+                    g->level = static_cast<uint8_t>(l);
+                    g->parent = parent;
+                    g->value = RecordValue(t, r, m.levels[l].field);
+                    m.groupStore.push_back(std::move(node));
+                    (parent ? parent->groups : m.topGroups).push_back(g);
+                    index.emplace(k, g);
+                }
+                prevKey[l] = k;
+                prevGroup[l] = g;
+            }
+            parent = g;
+        }
+        leafOf[i] = parent->id;
+    }
+    const auto order = [&](std::vector<TGroupNode*>& list) {
+        if (list.empty()) return;
+        const bool desc = m.levels[list.front()->level].descending;
+        std::sort(list.begin(), list.end(), [desc](const TGroupNode* a, const TGroupNode* b) {
+            const int c = CompareGridValues(a->value, b->value);
+            return desc ? c > 0 : c < 0;
+        });
+    };
+    order(m.topGroups);
+    for (auto& g : m.groupStore) order(g->groups);
+    return true;
+}
+
+// Past that, a level at a time: the records of each group of the level above sorted by
+// their value at this level, and each run of equal values a group, so that siblings come
+// in the order of their values.
+void TGridEngine::GroupRecordsBySort(std::vector<uint32_t>& leafOf)
 {
     Impl& m = *d;
     const TRecordTable& t = *m.attached;
@@ -320,9 +459,15 @@ void TGridEngine::GroupRecords(std::vector<uint32_t>& leafOf)
     }
     for (const Run& run : runs)
         for (uint32_t k = run.from; k < run.to; ++k) leafOf[keys[k].pos] = run.group->id;
-    for (auto& g : m.groupStore)
-        if (!m.expandedPaths.empty() && m.expandedPaths.count(GroupPath(g.get(), m.levels)))
-            g->flags |= TGridNode::kExpanded;
+}
+
+// The groups of every level; leafOf gets each record's innermost group.
+void TGridEngine::GroupRecords(std::vector<uint32_t>& leafOf)
+{
+    if (!GroupRecordsByHash(leafOf)) GroupRecordsBySort(leafOf);
+    if (!d->expandedPaths.empty())
+        for (auto& g : d->groupStore)
+            if (d->expandedPaths.count(GroupPath(g.get(), d->levels))) g->flags |= TGridNode::kExpanded;
 }
 
 // The data rows in display order: sort keys bucketed by leaf (stable, so table order stays

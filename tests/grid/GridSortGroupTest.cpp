@@ -20,6 +20,22 @@ std::vector<int32_t> SortedKeys(PlainGrid& p, int column, TColumnSort dir)
     return p.Keys();
 }
 
+// A fixed pseudo-random sequence, the same on every run.
+struct Lcg {
+    uint32_t seed;
+    uint32_t operator()()
+    {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    }
+};
+
+// Texts that share long starts, end near the sixteen bytes a sort key keeps, or run on
+// past them; with numbers after them some repeat, and "" is blank.
+const char* const kStems[] = {"", "a", "Alex_", "Дед_Мороз_", "Дед_Мороз_1828851", "abcdefghijklmnop",
+                              "abcdefghijklmno", "abcdefghijklmnopq", "abcdefghijklmnopqrstuvwxyz_", "я"};
+constexpr uint32_t kStemCount = sizeof kStems / sizeof kStems[0];
+
 } // namespace
 
 TEST(GridSorting, OrderAcrossKindsAndDirections)
@@ -358,15 +374,7 @@ TEST(GridSorting, ManyRowsInTheOrderOfThePlainComparison)
         {"floats up", false, csUp, false, false},
         {"floats down, identities out of table order", false, csDown, true, false},
     };
-    // Texts that share long starts, end near the sixteen bytes kept in the key, or run on
-    // past them; some repeat, some are blank.
-    const char* const stems[] = {"", "a", "Alex_", "Дед_Мороз_", "Дед_Мороз_1828851", "abcdefghijklmnop",
-                                 "abcdefghijklmno", "abcdefghijklmnopq", "abcdefghijklmnopqrstuvwxyz_", "я"};
-    uint32_t seed = 12345;
-    const auto next = [&] {
-        seed = seed * 1103515245u + 12345u;
-        return seed >> 8;
-    };
+    Lcg next{12345};
     for (const Case& c : cases) {
         gridtest::PlainGrid p;
         const int rows = 6000;
@@ -376,7 +384,7 @@ TEST(GridSorting, ManyRowsInTheOrderOfThePlainComparison)
             for (int i = rows - 1; i > 0; --i) std::swap(ids[i], ids[next() % (i + 1)]);
         p.table.FreezeControls();   // one rebuild for the whole load
         for (int i = 0; i < rows; ++i) {
-            std::string text = stems[next() % 10];
+            std::string text = kStems[next() % kStemCount];
             if (next() % 3) text += std::to_string(next() % 500);
             const uint32_t r = next() % 40;
             const std::optional<double> real =
@@ -436,26 +444,25 @@ TEST(GridGrouping, ManyRowsGroupByTheirValues)
     struct Case {
         const char* what;
         std::vector<Level> levels;
+        bool manyGroups;   // tens of thousands of texts: the grouping sorts rather than hashes
     } cases[] = {
-        {"numbers up, then texts up", {{0, csUp}, {2, csUp}}},
-        {"texts down", {{2, csDown}}},
-        {"floats up, -0 with 0", {{1, csUp}}},
-        {"texts up, then numbers down", {{2, csUp}, {0, csDown}}},
+        {"numbers up, then texts up", {{0, csUp}, {2, csUp}}, false},
+        {"texts down", {{2, csDown}}, false},
+        {"floats up, -0 with 0", {{1, csUp}}, false},
+        {"texts up, then numbers down", {{2, csUp}, {0, csDown}}, false},
+        {"many texts down", {{2, csDown}}, true},
+        {"numbers up, then many texts up", {{0, csUp}, {2, csUp}}, true},
+        {"many texts up, then numbers down", {{2, csUp}, {0, csDown}}, true},
     };
-    const char* const stems[] = {"", "a", "Alex_", "Дед_Мороз_", "abcdefghijklmnop", "abcdefghijklmnopq",
-                                 "abcdefghijklmnopqrstuvwxyz_", "я"};
-    uint32_t seed = 777;
-    const auto next = [&] {
-        seed = seed * 1103515245u + 12345u;
-        return seed >> 8;
-    };
+    Lcg next{777};
     for (const Case& c : cases) {
         gridtest::PlainGrid p;
-        const int rows = 5000;
+        const int rows = c.manyGroups ? 24000 : 5000;
         p.table.FreezeControls();
         for (int i = 0; i < rows; ++i) {
-            std::string text = stems[next() % 8];
-            if (next() % 2) text += std::to_string(next() % 300);
+            std::string text = kStems[next() % kStemCount];
+            if (c.manyGroups) text += std::to_string(next() % 1000000);
+            else if (next() % 2) text += std::to_string(next() % 300);
             const uint32_t r = next() % 50;
             const std::optional<double> real = r == 0   ? std::nullopt
                                                : r == 1 ? std::optional<double>(-0.0)
