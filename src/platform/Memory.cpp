@@ -8,7 +8,7 @@
 namespace {
 
 constexpr size_t kSmallPage = 4096;
-constexpr size_t kHugePage = size_t(2) << 20;
+constexpr size_t kHugePage = kHugePageBytes;
 
 size_t RoundUp(size_t n, size_t to) { return (n + to - 1) / to * to; }
 

@@ -4,6 +4,9 @@
 #include <cstddef>
 #include <type_traits>
 
+// The size of a huge page where the system has them.
+constexpr size_t kHugePageBytes = size_t(2) << 20;
+
 // A block of at least `bytes`, readable and writable, zero-filled; bad_alloc when the system
 // has none. Blocks of a huge page or more start on a huge-page boundary and are asked to be
 // backed by huge pages where the system has them: a first write to them then costs a

@@ -51,8 +51,9 @@ void TRecordStorage::NewChunk(size_t bytes)
 {
     // Each chunk a quarter of what is held so far, up to 64 MB: geometric growth keeps the
     // number of chunks small, the cap what is left unused at the end of millions of rows.
-    size_t size = std::max({kFirstChunk, std::min(reserved_ / 4, kLargestChunk), bytes + kGap});
-    size = MappedSize(size);
+    size_t size = std::max(kFirstChunk, std::min(reserved_ / 4, kLargestChunk));
+    if (size >= kHugePageBytes) size -= size % kHugePageBytes;   // whole huge pages, none beyond the growth
+    size = MappedSize(std::max(size, bytes + kGap));
     chunks_.reserve(chunks_.size() + 1);
     auto* base = static_cast<unsigned char*>(MapMemory(size));
     ASAN_POISON_MEMORY_REGION(base, size);
