@@ -161,11 +161,6 @@ inline unsigned PrefixByte(const SortKey& k, unsigned b, bool descending)
     return descending ? 0xFFu - byte : byte;
 }
 
-// Sorts by the prefix a byte at a time from the front, in place (each byte's buckets are
-// filled by swapping keys into their places), and leaves small buckets and keys equal in
-// all sixteen bytes to the full comparison. The order is the comparison's; its time grows
-// with the rows times the bytes that tell them apart, rather than with rows times their
-// logarithm.
 // Whether a key's text goes on past the sixteen bytes its prefix words hold.
 bool RunsOn(const SortKey* first, const SortKey* last, const RestOfText& rest)
 {
@@ -185,6 +180,11 @@ void Window(SortKey* first, SortKey* last, const RestOfText& rest)
     }
 }
 
+// Sorts by the prefix a byte at a time from the front, in place (each byte's buckets are
+// filled by swapping keys into their places), and leaves small buckets, and keys whose
+// texts are equal as far as they go, to the full comparison. The order is the comparison's;
+// its time grows with the rows times the bytes that tell them apart, rather than with rows
+// times their logarithm.
 template <class Less>
 void SortByPrefix(SortKey* first, SortKey* last, unsigned byte, bool descending, Less less)
 {
